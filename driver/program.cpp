@@ -1,0 +1,158 @@
+// The fixed order of a run. Start-up fills the settings (options, then the
+// configuration file), the input phase reads the whole log into the host
+// table, the build phase turns it into statistics, the print phase writes the
+// enabled reports. Each phase is owned elsewhere; this file only orders them.
+#include "driver/program.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+#include "driver/command_line.h"
+#include "driver/config_file.h"
+#include "driver/messages.h"
+#include "driver/settings.h"
+#include "input/line_reader.h"
+#include "report/report_registry.h"
+#include "stats/build_phase.h"
+#include "stats/host_info.h"
+
+namespace {
+
+struct input_closer {
+    void operator()(std::FILE* f) const
+    {
+        if (f != stdin)
+            std::fclose(f);
+    }
+};
+using input_stream = std::unique_ptr<std::FILE, input_closer>;
+
+void phase(const char* name)
+{
+    if (settings.time_profile)
+        time_stamped_message(name);
+}
+
+// Reads the configuration file named by -c, or the default one when the
+// program was started without arguments. False when its errors end the run.
+bool read_configuration(bool has_arguments)
+{
+    if (!settings.config_file && !has_arguments)
+        settings.config_file = default_config_file;
+    if (!settings.config_file)
+        return true;
+    const char* path = settings.config_file->c_str();
+    switch (parse_config_file(path)) {
+    case config_ok:
+        return true;
+    case config_errors:
+        error_message(format_message("Errors found during processing of config file %s!\n", path));
+        return false;
+    default:
+        error_message(format_message("Config file %s not found!\n", path));
+        return true;
+    }
+}
+
+// Settings that follow from others, and the fixed presentation values.
+void complete_settings()
+{
+    if (settings.verbose && settings.verbose_level > 0) {
+        verbose_message("config_file_parsing_results.\n");
+        verbose_message(format_message("use_merge_sort=%d\n", settings.merge_sort));
+    }
+    if (settings.PrintOtherReport && !settings.OutputOtherReportName)
+        settings.OutputOtherReportName = "User statistics report";
+    settings.body_color = "E9E5DF";
+    settings.header_color = "CCCCCC";
+    settings.page_heading = "Sendmail Log Analysis Report";
+}
+
+// Standard input when no input file is set; null (after the message) when
+// the file cannot be opened.
+input_stream open_input()
+{
+    if (!settings.InputFile)
+        return input_stream(stdin);
+    std::FILE* file = std::fopen(settings.InputFile->c_str(), "rt");
+    if (file == nullptr)
+        error_message(format_message("Cannot open file %s, code = %d\n", settings.InputFile->c_str(), errno));
+    return input_stream(file);
+}
+
+void read_input(std::FILE* input, const std::tm& now)
+{
+    phase("Start of input processing");
+    read_log(fileno(input), now);
+    phase("End of input processing");
+    verbose_message(format_message("%lu total lines processed\n", static_cast<unsigned long>(lines_read)));
+    verbose_message(format_message("%lu hosts found\n", static_cast<unsigned long>(hosts_found)));
+}
+
+// False when a build step ran out of memory.
+bool build_statistics()
+{
+    for (const build_step& step : build_steps()) {
+        if (step.run_switch && !(settings.*step.run_switch))
+            continue;
+        phase(step.phase_message);
+        if (step.build && step.build() != 0)
+            return false;
+    }
+    return true;
+}
+
+void print_reports()
+{
+    for (const report_entry& report : report_entries()) {
+        if (!(settings.*report.print_switch))
+            continue;
+        if (report.html_only && settings.OutputFormat != 1)
+            continue;
+        if (report.phase_message)
+            phase(report.phase_message);
+        const setting_text& file_name = settings.*report.file_name;
+        if (!file_name && !report.written_without_file_name)
+            continue;
+        std::string path = file_name ? report_path_for(file_name) : std::string();
+        if (report.writer)
+            report.writer(path, settings.OutputFormat);
+    }
+}
+
+}  // namespace
+
+int run_program(int argc, char* argv[])
+{
+    clear_host_table();
+    lines_read = 0;
+
+    command_line_result options = parse_command_line(argc, argv);
+    if (!options.go_on)
+        return 1;
+    if (!settings.logging_file)
+        settings.logging_file = default_logging_file;
+    if (!read_configuration(options.has_arguments))
+        return 1;
+    complete_settings();
+
+    input_stream input = open_input();
+    if (!input)
+        return 1;
+    std::time_t run_time = std::time(nullptr);
+    std::tm now{};
+    localtime_r(&run_time, &now);
+
+    read_input(input.get(), now);
+
+    if (!build_statistics())
+        return 1;
+
+    run_time = std::time(nullptr);
+    print_reports();
+
+    phase("End of program");
+    return 0;
+}

@@ -1,0 +1,4 @@
+// Storage of the program-wide settings record.
+#include "driver/settings.h"
+
+program_settings settings;

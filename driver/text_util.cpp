@@ -1,0 +1,59 @@
+// Bounded C-string helpers. They trust only that their arguments are null or
+// terminated texts and never write beyond the size they are given.
+#include "driver/text_util.h"
+
+#include <cstring>
+
+char* safe_copy(char* destination, const char* source, std::size_t size)
+{
+    if (destination == nullptr || source == nullptr || size == 0)
+        return nullptr;
+    std::size_t n = strnlen(source, size - 1);
+    std::memcpy(destination, source, n);
+    std::memset(destination + n, 0, size - n);
+    return destination;
+}
+
+char* safe_append(char* destination, const char* source, std::size_t size)
+{
+    if (destination == nullptr || source == nullptr)
+        return nullptr;
+    std::size_t used = strnlen(destination, size);
+    if (used >= size)
+        return nullptr;
+    std::size_t n = strnlen(source, size - used - 1);
+    std::memcpy(destination + used, source, n);
+    destination[used + n] = '\0';
+    return destination;
+}
+
+const char* skip_blanks(const char* text)
+{
+    if (text == nullptr)
+        return nullptr;
+    while (is_blank_or_tab(*text))
+        ++text;
+    return text;
+}
+
+char* skip_blanks(char* text)
+{
+    return const_cast<char*>(skip_blanks(static_cast<const char*>(text)));
+}
+
+std::string_view skip_blanks(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && is_blank_or_tab(text[i]))
+        ++i;
+    return text.substr(i);
+}
+
+char* cut_at_newline(char* text)
+{
+    if (text == nullptr)
+        return nullptr;
+    if (char* newline = std::strchr(text, '\n'))
+        *newline = '\0';
+    return text;
+}

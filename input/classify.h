@@ -1,0 +1,23 @@
+// Line classification: decides what sendmail event an accepted log line
+// records and files it in the message model of its host. Sees raw log text.
+#pragma once
+
+#include <ctime>
+#include <string_view>
+
+struct host_info;
+
+// One accepted log line as the reader hands it over. Every view ends at the
+// line's terminating NUL, so its data() may be read as a C string.
+struct input_line {
+    std::string_view line;        // the whole line, newline removed
+    std::string_view line_body;   // after the process tag's colon, blanks and tabs skipped
+    std::time_t line_time = 0;
+    int line_hour = 0;            // 0..23
+    int line_wday = 0;            // 0..6, 0 = Sunday
+    int line_mday = 0;
+    const char* msg_id = nullptr; // queue id (one copy per line, in the host's arena); null when none
+    std::string_view message_text;  // after the queue id's colon; empty view when no queue id
+};
+
+void classify_line(host_info& host, const input_line& line);

@@ -1,0 +1,42 @@
+// The input loop: reads the sendmail log in pieces of at most 4095 characters
+// (a longer line is read as several lines), drops short and malformed lines
+// with their message and line number, files each accepted line under its
+// syslog host and hands it to classify_line. All of its input is untrusted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <vector>
+
+#include "input/log_header.h"
+
+// Every line read so far, the dropped ones included: the line number of all messages.
+extern std::uint32_t lines_read;
+
+// Reads a file descriptor in large blocks and hands out the pieces that
+// fgets with a 4096-byte buffer would return.
+class line_source {
+public:
+    static constexpr std::size_t line_buffer_size = 4096;
+
+    explicit line_source(int fd, std::size_t block_size = 1 << 20);
+
+    // Copies the next piece (at most line_buffer_size - 1 bytes, ending at and
+    // including a newline when one comes first) into `line` and terminates
+    // it. False at the end of the input or on a read error.
+    bool next(char (&line)[line_buffer_size]);
+
+private:
+    bool refill();
+
+    int fd_;
+    std::vector<char> block_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    bool failed_ = false;
+    bool read_error_ = false;
+};
+
+// Runs the input loop to the end of `fd`; `now` is the run's local time.
+void read_log(int fd, const std::tm& now);

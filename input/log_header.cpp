@@ -1,0 +1,203 @@
+// Syslog header parsing: month name, "%d %d:%d:%d" day and time, host word and
+// process tag. Works on raw log text and never reads past its terminating NUL.
+#include "input/log_header.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/text_util.h"
+#include "input/field_extraction.h"
+
+namespace {
+
+// The letter at `index`, or NUL when the text ends before it.
+char letter_at(const char* text, int index)
+{
+    for (int i = 0; i < index; ++i)
+        if (text[i] == '\0')
+            return '\0';
+    return lower_ascii(text[index]);
+}
+
+// One "%d" conversion as sscanf does it: white space skipped, an optional
+// sign, at least one digit; the number is read as a long and kept as an int.
+bool scan_number(const char*& p, int& value, const char*& number_start)
+{
+    while (is_white_space(*p))
+        ++p;
+    number_start = p;
+    char* end = nullptr;
+    long number = std::strtol(p, &end, 10);
+    if (end == p)
+        return false;
+    value = static_cast<int>(number);
+    p = end;
+    return true;
+}
+
+struct day_and_time {
+    int day, hour, minute, second;
+    const char* day_end;     // just after the day's digits
+    const char* hour_start;  // where the hour's number begins
+    const char* second_end;  // just after the seconds' digits
+};
+
+// sscanf("%d %d:%d:%d") over the text after the month name.
+bool scan_day_and_time(const char* p, day_and_time& t)
+{
+    const char* start = nullptr;
+    if (!scan_number(p, t.day, start))
+        return false;
+    t.day_end = p;
+    if (!scan_number(p, t.hour, t.hour_start) || *p != ':')
+        return false;
+    ++p;
+    if (!scan_number(p, t.minute, start) || *p != ':')
+        return false;
+    ++p;
+    if (!scan_number(p, t.second, start))
+        return false;
+    t.second_end = p;
+    return true;
+}
+
+// The year of a line: the run's year, but December lines read in another
+// month belong to the year before.
+int line_year(run_date date, int month)
+{
+    return (month == 12 && date.month != 12) ? date.year_since_1900 - 1 : date.year_since_1900;
+}
+
+// The host is the word after the time: one blank between day and time, one
+// blank right after the seconds, then blanks and tabs, then the host up to the
+// next blank. Returns false when the header has no such word.
+bool find_host(const day_and_time& t, std::string_view& host)
+{
+    const char* first_blank = std::strchr(t.day_end, ' ');
+    if (first_blank == nullptr || first_blank >= t.hour_start)
+        return false;
+    const char* second_blank = std::strchr(first_blank + 1, ' ');
+    if (second_blank == nullptr || second_blank != t.second_end)
+        return false;
+    const char* start = skip_blanks(second_blank);
+    const char* end = std::strchr(start, ' ');
+    if (end == nullptr)
+        return false;
+    host = std::string_view(start, static_cast<std::size_t>(end - start));
+    return true;
+}
+
+}  // namespace
+
+int month_from_name(const char* text)
+{
+    switch (letter_at(text, 0)) {
+    case 'a': {
+        char second = letter_at(text, 1);
+        return second == 'u' ? 8 : second == 'p' ? 4 : -1;
+    }
+    case 'd': return 12;
+    case 'f': return 2;
+    case 'j': {
+        if (letter_at(text, 1) == 'a')
+            return 1;
+        char third = letter_at(text, 2);
+        return third == 'n' ? 6 : third == 'l' ? 7 : -1;
+    }
+    case 'm': {
+        char third = letter_at(text, 2);
+        return third == 'r' ? 3 : third == 'y' ? 5 : -1;
+    }
+    case 'n': return 11;
+    case 'o': return 10;
+    case 's': return 9;
+    default: return -1;
+    }
+}
+
+int day_of_week(int year, int month, int day)
+{
+    static const int month_offset[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    if (month < 1 || month > 12)
+        return -1;
+    if (month < 3)
+        year -= 1;
+    // 32-bit arithmetic that wraps like the C int it models, without overflow.
+    std::uint32_t sum = static_cast<std::uint32_t>(year) + static_cast<std::uint32_t>(year / 4) -
+                        static_cast<std::uint32_t>(year / 100) + static_cast<std::uint32_t>(year / 400) +
+                        static_cast<std::uint32_t>(month_offset[month - 1]) + static_cast<std::uint32_t>(day);
+    return static_cast<std::int32_t>(sum) % 7;
+}
+
+std::time_t make_line_time(int year_since_1900, int month, int day, int hour, int minute, int second)
+{
+    if (month < 1 || month > 12)
+        return 0;
+    std::tm broken{};
+    broken.tm_year = year_since_1900;
+    broken.tm_mon = month - 1;
+    broken.tm_mday = day;
+    broken.tm_hour = hour;
+    broken.tm_min = minute;
+    broken.tm_sec = second;
+    broken.tm_isdst = -1;
+    return std::mktime(&broken);
+}
+
+std::time_t line_time_cache::lookup(int year_since_1900, int month, int day, int hour, int minute, int second)
+{
+    const int wanted[6] = {year_since_1900, month, day, hour, minute, second};
+    if (!valid_ || std::memcmp(wanted, key_, sizeof key_) != 0) {
+        time_ = make_line_time(year_since_1900, month, day, hour, minute, second);
+        std::memcpy(key_, wanted, sizeof key_);
+        valid_ = true;
+    }
+    return time_;
+}
+
+run_date run_date_of(const std::tm& now)
+{
+    return run_date{now.tm_year, now.tm_mon + 1};
+}
+
+line_fault parse_log_header(const char* line, run_date date, line_time_cache& times, log_header& header)
+{
+    const char* month_name = skip_blanks(line);
+    int month = month_from_name(month_name);
+    if (month < 0)
+        return line_fault::wrong_month;
+
+    // The day follows the first three characters of the month name.
+    const char* after_month = month_name;
+    for (int i = 0; i < 3 && *after_month != '\0'; ++i)
+        ++after_month;
+    day_and_time t{};
+    if (!scan_day_and_time(skip_blanks(after_month), t))
+        return line_fault::wrong_conversion;
+
+    int year = line_year(date, month);
+    int wday = day_of_week(year + 1900, month, t.day);
+    // An hour or weekday outside its range would index the distributions out of bounds.
+    if (t.hour < 0 || t.hour > 23 || wday < 0)
+        return line_fault::wrong_conversion;
+    header.line_wday = wday;
+    header.line_time = times.lookup(year, month, t.day, t.hour, t.minute, t.second);
+    header.line_hour = t.hour;
+    header.line_mday = t.day;
+
+    if (!find_host(t, header.host))
+        return line_fault::missing_host;
+    const char* tag_end = std::strchr(header.host.data() + header.host.size(), ':');
+    if (tag_end == nullptr)
+        return line_fault::missing_process_id;
+    const char* body = skip_blanks(tag_end + 1);
+    header.line_body = body;
+
+    if (std::strchr(body, ':') == nullptr && std::strstr(body, "alias") == nullptr &&
+        find_nocase(body, "STARTTLS=") == nullptr)
+        return line_fault::missing_msg_id_1;
+    if (std::strchr(body, ' ') == nullptr)
+        return line_fault::missing_msg_id_2;
+    return line_fault::none;
+}

@@ -1,0 +1,52 @@
+// The report table in print order and the rule that turns a file-name setting
+// into the path a writer opens.
+#include "report/report_registry.h"
+
+#include "driver/text_util.h"
+
+namespace {
+
+using S = program_settings;
+
+const report_entry entries[] = {
+    {"Print general information", &S::PrintGenInfo, &S::OutputGenInfoFile, false, false, nullptr},
+    {nullptr, &S::PrintHtmlIndex, &S::OutputHtmlIndexFile, true, false, nullptr},
+    {"Print TLS/SSL messages information", &S::PrintTlsMsg, &S::OutputTlsMsgFile, false, false, nullptr},
+    {"Print non-active clients messages information", &S::PrintNoActvMsg, &S::OutputNoActvMsgFile, false, false, nullptr},
+    {"Print domains information (envelopes)", &S::PrintEnvDomInfo, &S::OutputEnvDomInfoFile, false, false, nullptr},
+    {"Print domains information (relays)", &S::PrintRelDomInfo, &S::OutputRelDomInfoFile, false, false, nullptr},
+    {"Print envelope information", &S::PrintEnvInfo, &S::OutputEnvInfoFile, false, false, nullptr},
+    {"Print relay information", &S::PrintRelInfo, &S::OutputRelInfoFile, false, false, nullptr},
+    {"Print ruleset reject information", &S::PrintRlrRejInfo, &S::OutputRlrRejInfoFile, false, false, nullptr},
+    {"Print milter reject information", &S::PrintMilRejInfo, &S::OutputMilRejInfoFile, false, true, nullptr},
+    {"Print summary information (relays)", &S::PrintSumInfoRelays, &S::OutputSumInfoRelaysFile, false, false, nullptr},
+    {"Print summary information (recipients)", &S::PrintSumInfoRecipients, &S::OutputSumInfoRecipientsFile, false, false, nullptr},
+    {nullptr, &S::PrintUnkUserMsg, &S::OutputUnkUserMsgFile, false, false, nullptr},
+    {nullptr, &S::PrintUnkMsg, &S::OutputUnkMsgFile, false, false, nullptr},
+    {nullptr, &S::PrintOthMsg, &S::OutputOthMsgFile, false, false, nullptr},
+    {nullptr, &S::PrintMsgOutOfOrderInfo, &S::OutputMsgOutOfOrderFile, false, false, nullptr},
+    {nullptr, &S::PrintRulOutOfOrderInfo, &S::OutputRulOutOfOrderFile, false, false, nullptr},
+    {nullptr, &S::PrintMilOutOfOrderInfo, &S::OutputMilOutOfOrderFile, false, false, nullptr},
+    {nullptr, &S::PrintMsgRejStat, &S::OutputMsgRejStatFile, false, false, nullptr},
+};
+
+constexpr std::size_t report_path_size = 512;
+
+}  // namespace
+
+std::span<const report_entry> report_entries()
+{
+    return entries;
+}
+
+std::string report_path_for(const setting_text& file_name)
+{
+    char path[report_path_size] = {};
+    if (settings.OutputBaseDir) {
+        safe_copy(path, settings.OutputBaseDir->c_str(), sizeof path);
+        safe_append(path, "/", sizeof path);
+    }
+    if (file_name)
+        safe_append(path, file_name->c_str(), sizeof path);
+    return path;
+}

@@ -1,0 +1,29 @@
+// Storage and lookup of the host table: a linear walk over at most four names.
+#include "stats/host_info.h"
+
+std::array<host_info, host_table_size> host_table;
+std::uint32_t hosts_found = 0;
+
+void clear_host_table()
+{
+    for (host_info& host : host_table)
+        host = host_info{};
+    hosts_found = 0;
+}
+
+host_info* find_or_add_host(std::string_view name)
+{
+    for (std::uint32_t i = 0; i < hosts_found; ++i)
+        if (host_table[i].host_name == name)
+            return &host_table[i];
+    if (hosts_found == host_table.size())
+        return nullptr;
+    host_info& slot = host_table[hosts_found++];
+    slot.host_name = std::string(name);
+    return &slot;
+}
+
+std::span<host_info> used_hosts()
+{
+    return std::span<host_info>(host_table.data(), hosts_found);
+}
