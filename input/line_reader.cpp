@@ -49,19 +49,16 @@ void widen_entry_times(host_info& host, std::time_t line_time)
         host.last_entry = line_time;
 }
 
-// Fills the queue id fields of `line` when the body starts with "<id>:" and
-// that colon comes before the first blank.
+// Fills the queue id fields of `line` when its body has one.
 void separate_queue_id(host_info& host, input_line& line)
 {
-    const char* body = line.line_body.data();
-    const char* colon = std::strchr(body, ':');
-    const char* blank = std::strchr(body, ' ');
-    if (colon == nullptr || (blank != nullptr && blank < colon))
+    queue_id_split split = split_queue_id(line.line_body.data());
+    if (!split.has_queue_id)
         return;
     if (line_tracing_enabled())
         verbose_message("Global id found.\n");
-    line.msg_id = host.memory.save_text(std::string_view(body, static_cast<std::size_t>(colon - body)));
-    line.message_text = skip_blanks(std::string_view(colon + 1));
+    line.msg_id = host.memory.save_text(line.line_body.substr(0, split.id_length));
+    line.message_text = split.message_text;
 }
 
 // One piece of input, already terminated and without its newline.
@@ -91,6 +88,19 @@ void process_line(const char* text, run_date date, line_time_cache& times)
 }
 
 }  // namespace
+
+queue_id_split split_queue_id(const char* body)
+{
+    queue_id_split split;
+    const char* colon = std::strchr(body, ':');
+    const char* blank = std::strchr(body, ' ');
+    if (colon == nullptr || (blank != nullptr && blank < colon))
+        return split;
+    split.has_queue_id = true;
+    split.id_length = static_cast<std::size_t>(colon - body);
+    split.message_text = skip_blanks(std::string_view(colon + 1));
+    return split;
+}
 
 line_source::line_source(int fd, std::size_t block_size) : fd_(fd), block_(block_size) {}
 

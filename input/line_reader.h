@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <string_view>
 #include <vector>
 
 #include "input/log_header.h"
@@ -37,6 +38,16 @@ private:
     bool failed_ = false;
     bool read_error_ = false;
 };
+
+// A line has a queue id when its body holds a colon before its first blank:
+// the id is the text before that colon, the message text follows it with
+// blanks and tabs skipped.
+struct queue_id_split {
+    bool has_queue_id = false;
+    std::size_t id_length = 0;
+    std::string_view message_text;
+};
+queue_id_split split_queue_id(const char* body);
 
 // Runs the input loop to the end of `fd`; `now` is the run's local time.
 void read_log(int fd, const std::tm& now);

@@ -1,0 +1,55 @@
+#!/bin/sh
+# Runs the built binary on each case folder under cases/ and compares its
+# standard output, standard error and exit status byte for byte with the
+# expected files. Time stamps, the build date and the revision are masked.
+#
+#   run_e2e.sh BINARY CASES_PARENT            compare
+#   run_e2e.sh BINARY CASES_PARENT --update   rewrite the expected files (review the diff!)
+#
+# A case folder holds: cmd (the arguments, shell-quoted, on one line),
+# optionally stdin (fed to the program, else /dev/null), and the expected
+# files stdout, stderr and status. The program runs inside the case folder.
+set -u
+bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+root=$(cd "$2" && pwd)
+update=${3:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+
+mask() {
+    sed -E -e "s|^$bin$|<BINARY>|" -e 's/[A-Z][a-z]{2} [A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}/<TIME>/g' \
+           -e 's/^Built:   [A-Z][a-z]{2} [ 0-9]{2} [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}$/Built:   <DATE> <TIME>/' \
+           -e 's/^Code revision:  .*$/Code revision:  <REVISION>/' "$1"
+}
+
+for case_dir in "$root"/cases/*/; do
+    name=$(basename "$case_dir")
+    if [ -f "$case_dir/skip_if_exists" ] && [ -e "$(cat "$case_dir/skip_if_exists")" ]; then
+        echo "skip $name: $(cat "$case_dir/skip_if_exists") exists on this machine"
+        continue
+    fi
+    input=/dev/null
+    [ -f "$case_dir/stdin" ] && input="$case_dir/stdin"
+    (
+        cd "$case_dir" || exit 99
+        eval "set -- $(cat cmd)"
+        exec "$bin" "$@" <"$input" >"$work/out" 2>"$work/err"
+    )
+    echo $? >"$work/status"
+    mask "$work/out" >"$work/stdout"
+    mask "$work/err" >"$work/stderr"
+    case_failed=0
+    for what in stdout stderr status; do
+        if [ "$update" = "--update" ]; then
+            cp "$work/$what" "$case_dir/$what"
+        elif ! cmp -s "$work/$what" "$case_dir/$what"; then
+            echo "FAIL $name: $what differs"
+            diff "$case_dir/$what" "$work/$what" | head -20
+            case_failed=1
+            failed=1
+        fi
+    done
+    [ "$case_failed" = 0 ] && [ "$update" != "--update" ] && echo "ok   $name"
+done
+exit $failed
