@@ -147,13 +147,21 @@ std::time_t make_line_time(int year_since_1900, int month, int day, int hour, in
 
 std::time_t line_time_cache::lookup(int year_since_1900, int month, int day, int hour, int minute, int second)
 {
-    const int wanted[6] = {year_since_1900, month, day, hour, minute, second};
+    if (minute < 0 || minute > 59 || second < 0 || second > 59)
+        return make_line_time(year_since_1900, month, day, hour, minute, second);
+    const int wanted[4] = {year_since_1900, month, day, hour};
     if (!valid_ || std::memcmp(wanted, key_, sizeof key_) != 0) {
-        time_ = make_line_time(year_since_1900, month, day, hour, minute, second);
+        // When the hour's last second lies 3599 seconds after its first, the
+        // hour has one offset from UTC throughout and its seconds can be counted.
+        hour_start_ = make_line_time(year_since_1900, month, day, hour, 0, 0);
+        std::time_t hour_end = make_line_time(year_since_1900, month, day, hour, 59, 59);
+        uniform_ = hour_start_ != -1 && hour_end - hour_start_ == 3599;
         std::memcpy(key_, wanted, sizeof key_);
         valid_ = true;
     }
-    return time_;
+    if (!uniform_)
+        return make_line_time(year_since_1900, month, day, hour, minute, second);
+    return hour_start_ + minute * 60 + second;
 }
 
 run_date run_date_of(const std::tm& now)

@@ -16,15 +16,18 @@ int day_of_week(int year, int month, int day);
 // month is outside 1..12. The system decides daylight saving time.
 std::time_t make_line_time(int year_since_1900, int month, int day, int hour, int minute, int second);
 
-// make_line_time with a memory of its last answer: consecutive log lines
-// often share their second, and the time conversion is costly.
+// make_line_time for many lines: the time conversion is costly, so the cache
+// converts each hour once and counts the seconds within it, falling back to
+// the full conversion for an hour that changes its offset from UTC and for
+// minutes or seconds outside 0..59.
 class line_time_cache {
 public:
     std::time_t lookup(int year_since_1900, int month, int day, int hour, int minute, int second);
 
 private:
-    int key_[6] = {};
-    std::time_t time_ = 0;
+    int key_[4] = {};
+    std::time_t hour_start_ = 0;
+    bool uniform_ = false;
     bool valid_ = false;
 };
 
