@@ -74,13 +74,27 @@ TEST_F(LocalTimeTest, MakeLineTimeUsesLocalTimeAndDaylightSaving)
     EXPECT_EQ(make_line_time(126, 13, 1, 10, 0, 0), 0);
 }
 
-TEST_F(LocalTimeTest, CacheAnswersLikeTheConversion)
+// The cache must give exactly the conversion's answer, also in the hours
+// around a change of daylight saving time and in zones that shift by half an hour.
+TEST_F(LocalTimeTest, CacheAnswersLikeTheConversionAcrossDaylightSavingChanges)
 {
-    line_time_cache cache;
-    EXPECT_EQ(cache.lookup(126, 12, 1, 10, 0, 0), make_line_time(126, 12, 1, 10, 0, 0));
-    EXPECT_EQ(cache.lookup(126, 12, 1, 10, 0, 0), make_line_time(126, 12, 1, 10, 0, 0));
-    EXPECT_EQ(cache.lookup(126, 12, 1, 10, 0, 1), make_line_time(126, 12, 1, 10, 0, 1));
-    EXPECT_EQ(cache.lookup(125, 12, 1, 10, 0, 1), make_line_time(125, 12, 1, 10, 0, 1));
+    struct { const char* zone; int month, day; } changes[] = {
+        {"Europe/Berlin", 3, 29}, {"Europe/Berlin", 10, 25},
+        {"Australia/Lord_Howe", 4, 5}, {"Australia/Lord_Howe", 10, 4},
+    };
+    for (const auto& change : changes) {
+        setenv("TZ", change.zone, 1);
+        tzset();
+        line_time_cache cache;
+        for (int hour = 0; hour < 5; ++hour)
+            for (int minute = -1; minute <= 60; ++minute)
+                for (int second = 0; second < 60; second += 7) {
+                    std::time_t want = make_line_time(126, change.month, change.day, hour, minute, second);
+                    ASSERT_EQ(cache.lookup(126, change.month, change.day, hour, minute, second), want)
+                        << change.zone << " " << change.month << "-" << change.day << " " << hour << ":"
+                        << minute << ":" << second;
+                }
+    }
 }
 
 constexpr run_date december_2026{126, 12};
