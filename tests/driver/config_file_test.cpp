@@ -146,7 +146,9 @@ TEST_F(ConfigFileTest, EveryKeyFillsItsOwnField)
         file += std::string(name) + " = " + std::to_string(numbers[name]) + "\n";
     }
     for (const char* name : output_text_keys) {
-        texts[name] = "k" + std::to_string(texts.size()) + ".html";
+        std::string value = std::to_string(texts.size());
+        value.insert(0, 1, 'k').append(".html");
+        texts[name] = value;
         file += std::string(name) + " = " + texts[name] + "\n";
     }
     ASSERT_EQ(numbers.size() + texts.size(), 117u);
