@@ -13,6 +13,7 @@
 #include "driver/config_file.h"
 #include "driver/messages.h"
 #include "driver/settings.h"
+#include "geo/ip_ranges.h"
 #include "input/line_reader.h"
 #include "report/report_registry.h"
 #include "stats/build_phase.h"
@@ -144,6 +145,8 @@ int run_program(int argc, char* argv[])
     std::time_t run_time = std::time(nullptr);
     std::tm now{};
     localtime_r(&run_time, &now);
+    if (settings.PrintCountryIPInfo)
+        load_ip_databases();
 
     read_input(input.get(), now);
 

@@ -14,31 +14,55 @@ std::size_t padding_for(const std::byte* at, std::size_t align)
 
 }  // namespace
 
+// A new block, or null when memory ran out.
+std::byte* arena::new_block(std::size_t size)
+{
+    std::unique_ptr<std::byte[]> block(new (std::nothrow) std::byte[size]);
+    if (!block)
+        return nullptr;
+    try {
+        blocks_.push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return blocks_.back().get();
+}
+
 void* arena::allocate(std::size_t size, std::size_t align)
 {
-    used_total_ += size;
+    if (fail_countdown_ > 0 && --fail_countdown_ == 0) {
+        fail_countdown_ = 1;  // keep failing
+        return nullptr;
+    }
     if (size + align > block_size / 4) {
         // An oversized request gets a block of its own; the current block stays.
-        blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size + align));
-        std::byte* own = blocks_.back().get();
+        std::byte* own = new_block(size + align);
+        if (own == nullptr)
+            return nullptr;
+        used_total_ += size;
         return own + padding_for(own, align);
     }
     std::size_t pad = next_ ? padding_for(next_, align) : 0;
     if (next_ == nullptr || pad + size > left_) {
-        blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(block_size));
-        next_ = blocks_.back().get();
+        std::byte* block = new_block(block_size);
+        if (block == nullptr)
+            return nullptr;
+        next_ = block;
         left_ = block_size;
         pad = padding_for(next_, align);
     }
     std::byte* result = next_ + pad;
     next_ += pad + size;
     left_ -= pad + size;
+    used_total_ += size;
     return result;
 }
 
-const char* arena::save_text(std::string_view text)
+char* arena::save_text(std::string_view text)
 {
     char* copy = static_cast<char*>(allocate(text.size() + 1, 1));
+    if (copy == nullptr)
+        return nullptr;
     if (!text.empty())
         std::memcpy(copy, text.data(), text.size());
     copy[text.size()] = '\0';

@@ -2,6 +2,8 @@
 // carved out of large blocks and live until the program exits (nothing is
 // freed one by one). A saved text is always terminated, so a non-null
 // pointer of an empty saved text stays distinguishable from an absent one.
+// When memory runs out the allocation functions return null, like malloc, so
+// that the caller can drop the line it was filing with its own message.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +11,6 @@
 #include <new>
 #include <string_view>
 #include <type_traits>
-#include <utility>
 #include <vector>
 
 class arena {
@@ -20,27 +21,34 @@ public:
     arena(const arena&) = delete;
     arena& operator=(const arena&) = delete;
 
-    // Raw storage of `size` bytes aligned to `align`.
+    // Raw storage of `size` bytes aligned to `align`; null when memory ran out.
     void* allocate(std::size_t size, std::size_t align);
 
-    // A terminated copy of `text`; the result is never null.
-    const char* save_text(std::string_view text);
+    // A terminated, writable copy of `text`; null only when memory ran out.
+    char* save_text(std::string_view text);
 
-    // A record constructed in the arena. Records must be trivially
-    // destructible: the arena never runs destructors.
-    template <class T, class... Args>
-    T* make(Args&&... args)
+    // A value-initialised record in the arena; null when memory ran out.
+    // Records must be trivially destructible: the arena never runs destructors.
+    template <class T>
+    T* make()
     {
         static_assert(std::is_trivially_destructible_v<T>);
-        return ::new (allocate(sizeof(T), alignof(T))) T{std::forward<Args>(args)...};
+        void* storage = allocate(sizeof(T), alignof(T));
+        return storage ? ::new (storage) T{} : nullptr;
     }
+
+    // Makes every allocation after the next `count` ones fail (tests only).
+    void fail_after(std::size_t count) { fail_countdown_ = count + 1; }
 
     std::size_t bytes_used() const { return used_total_; }
 
 private:
+    std::byte* new_block(std::size_t size);
+
     static constexpr std::size_t block_size = 1 << 20;
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
     std::byte* next_ = nullptr;
     std::size_t left_ = 0;
     std::size_t used_total_ = 0;
+    std::size_t fail_countdown_ = 0;  // 0: never fail
 };

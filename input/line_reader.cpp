@@ -49,16 +49,22 @@ void widen_entry_times(host_info& host, std::time_t line_time)
         host.last_entry = line_time;
 }
 
-// Fills the queue id fields of `line` when its body has one.
-void separate_queue_id(host_info& host, input_line& line)
+// Fills the queue id fields of `line` when its body has one; false (after
+// the message) when the queue id cannot be kept.
+bool separate_queue_id(host_info& host, input_line& line)
 {
     queue_id_split split = split_queue_id(line.line_body.data());
     if (!split.has_queue_id)
-        return;
+        return true;
     if (line_tracing_enabled())
         verbose_message("Global id found.\n");
     line.msg_id = host.memory.save_text(line.line_body.substr(0, split.id_length));
+    if (line.msg_id == nullptr) {
+        error_message("ERROR: cannot get memory for global message id!\n");
+        return false;
+    }
     line.message_text = split.message_text;
+    return true;
 }
 
 // One piece of input, already terminated and without its newline.
@@ -83,8 +89,8 @@ void process_line(const char* text, run_date date, line_time_cache& times)
     line.line_hour = header.line_hour;
     line.line_wday = header.line_wday;
     line.line_mday = header.line_mday;
-    separate_queue_id(*host, line);
-    classify_line(*host, line);
+    if (separate_queue_id(*host, line))
+        classify_line(*host, line);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <string_view>
 
 #include "input/arena.h"
+#include "input/message_model.h"
+#include "input/pairing_index.h"
 
 inline constexpr std::size_t host_table_size = 4;
 
@@ -19,7 +21,45 @@ struct host_info {
     std::string host_name;       // empty only while the slot is free
     std::time_t first_entry = 0; // earliest line time of the host (0 before its first line)
     std::time_t last_entry = 0;  // latest line time of the host
-    arena memory;                // texts and records kept for this host
+
+    // Event counters kept while the log is read.
+    std::uint32_t alias_rebuilds = 0;
+    std::uint32_t too_many_hops = 0;  // never counted
+    std::uint32_t mail_loops = 0;     // never counted
+    std::uint32_t other_syserr = 0;
+    std::uint32_t daemon_restarts = 0;
+    double in_total_size = 0;         // sum of the sizes of all senders
+
+    // Number of elements on each list of the message model.
+    std::uint32_t unknown_msgs = 0;
+    std::uint32_t unknown_user_msgs = 0;
+    std::uint32_t tls_msgs = 0;
+    std::uint32_t other_msgs = 0;
+    std::uint32_t from_msgs_ooo = 0;
+    std::uint32_t to_msgs_ooo = 0;
+    std::uint32_t msg_chains = 0;
+    std::uint32_t ruleset_msgs_ooo = 0;
+    std::uint32_t ruleset_chains = 0;
+    std::uint32_t milter_msgs_ooo = 0;
+    std::uint32_t milter_chains = 0;
+    std::uint32_t no_action_msgs = 0;
+
+    // The message model: side lists, pending lists and chains, in input order.
+    record_list<msg_other> unknown_user_list;
+    record_list<msg_line> unknown_list;
+    record_list<msg_line> tls_list;
+    record_list<msg_other> other_list;
+    pending_list<msg_from> from_list;
+    record_list<msg_to> to_list;
+    record_list<msg_chain_item> msg_chain;
+    pending_list<msg_ruleset> ruleset_list;
+    record_list<ruleset_chain_item> ruleset_chain;
+    pending_list<msg_milter> milter_list;
+    record_list<milter_chain_item> milter_chain;
+    record_list<msg_no_action> no_action_list;
+
+    pairing_index index;  // finds pending records and chain elements by queue id
+    arena memory;         // texts and records kept for this host
 };
 
 extern std::array<host_info, host_table_size> host_table;
