@@ -13,9 +13,9 @@
 #include "input/message_model.h"
 
 // Reject reason of lines that carry none.
-inline constexpr const char* unknown_reject_text = "unknown";
+inline constexpr char unknown_reject_text[] = "unknown";
 // Sender of the synthetic envelope of a milter "connect:" line.
-inline constexpr const char* empty_address_text = "EMPTY_ADDRESS";
+inline constexpr char empty_address_text[] = "EMPTY_ADDRESS";
 
 // The first place where `needle` occurs in `haystack`, letters compared
 // without regard to case; `haystack` for an empty needle; null when absent.

@@ -1,0 +1,82 @@
+// Tests of the sendmail log generator: one seed gives one text, the line
+// count is exact, a few thousand lines hold every kind of line the reader
+// and the classification tell apart, and queue ids come back.
+#include "tools/log_generator.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> lines_of(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(LogGenerator, SameSeedSameTextOtherSeedOtherText)
+{
+    EXPECT_EQ(generate_log(7, 3000), generate_log(7, 3000));
+    EXPECT_NE(generate_log(7, 3000), generate_log(8, 3000));
+    std::ostringstream stream;
+    ASSERT_TRUE(write_log(stream, 7, 3000));
+    EXPECT_EQ(stream.str(), generate_log(7, 3000));
+}
+
+TEST(LogGenerator, WritesExactlyTheRequestedLines)
+{
+    for (std::size_t count : {0u, 1u, 17u, 100000u}) {
+        const std::string text = generate_log(3, count);
+        EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), count);
+        EXPECT_TRUE(text.empty() || text.back() == '\n');
+    }
+}
+
+TEST(LogGenerator, EveryKindOfLineAppears)
+{
+    const std::string text = generate_log(11, 6000);
+    for (std::string_view marker :
+         {"STARTTLS=server, relay=", "STARTTLS=client, relay=", ": from=<", ": from=<>,", ": from=root,", "(may be forged)",
+          ", relay=[", "relay=root@localhost", "mailer=local", "mailer=esmtp", "stat=Sent", "stat=Deferred", "stat=queued",
+          "stat=User unknown", "stat=Host unknown", "stat=Service unavailable", "stat=Virus found", ": ruleset=check_",
+          "NOQUEUE: ruleset=", ": Milter: from=", ": Milter: to=", ": Milter: connect: host=", "NOQUEUE: Milter: connect:",
+          " did not issue MAIL/EXPN/VRFY/ETRN", ">... User unknown", ": SYSERR(root):", "starting daemon (8.17.1.9)",
+          "alias database /etc/mail/aliases rebuilt by root", ": lost input channel", ": timeout waiting for input",
+          ": AUTH=server,", ": clone ", ": DSN: ", ":xx:", "] lost input channel", "My unqualified host name"})
+        EXPECT_NE(text.find(marker), std::string::npos) << marker;
+    bool short_line = false, priority = false, tabs = false, no_blank = false;  // broken lines
+    for (const std::string& l : lines_of(text)) {
+        short_line |= l.size() < 29;
+        priority |= l.starts_with("<22>");
+        tabs |= l.find('\t') != std::string::npos;
+        no_blank |= l.size() > 30 && l.back() == ':';
+    }
+    EXPECT_TRUE(short_line && priority && tabs && no_blank);
+}
+
+TEST(LogGenerator, QueueIdsAreReusedAndHostsFollowTheOption)
+{
+    std::map<std::string, int> envelopes;
+    for (const std::string& line : lines_of(generate_log(5, 6000)))
+        if (auto at = line.find(": from="); at != std::string::npos && line.find(": ", at - 16) == at - 16)
+            ++envelopes[line.substr(at - 14, 14)];
+    EXPECT_TRUE(std::any_of(envelopes.begin(), envelopes.end(), [](const auto& e) { return e.second > 1; }));
+    log_generator_options options;
+    options.hosts = 6;
+    std::set<std::string> hosts;
+    for (const std::string& line : lines_of(generate_log(5, 3000, options)))
+        if (auto end = line.find(' ', 16); end != std::string::npos && line[3] == ' ' && line[15] == ' ')
+            hosts.insert(line.substr(16, end - 16));
+    EXPECT_EQ(hosts.size(), 6u);
+}
+
+}  // namespace
