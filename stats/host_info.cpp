@@ -1,7 +1,13 @@
 // Storage and lookup of the host table: a linear walk over at most four names.
 #include "stats/host_info.h"
 
-std::array<host_info, host_table_size> host_table;
+#include <new>
+
+namespace {
+alignas(host_table_type) unsigned char host_table_storage[sizeof(host_table_type)];
+}  // namespace
+
+host_table_type& host_table = *::new (host_table_storage) host_table_type();
 std::uint32_t hosts_found = 0;
 
 void clear_host_table()
