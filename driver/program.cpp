@@ -16,6 +16,7 @@
 #include "geo/ip_ranges.h"
 #include "input/line_reader.h"
 #include "report/report_registry.h"
+#include "report/report_writer.h"
 #include "stats/build_phase.h"
 #include "stats/host_info.h"
 
@@ -153,7 +154,7 @@ int run_program(int argc, char* argv[])
     if (!build_statistics())
         return 1;
 
-    run_time = std::time(nullptr);
+    report_time = std::time(nullptr);  // the time every report shows
     print_reports();
 
     phase("End of program");

@@ -57,3 +57,11 @@ char* cut_at_newline(char* text)
         *newline = '\0';
     return text;
 }
+
+std::string time_text(std::time_t time)
+{
+    char buffer[64] = {};
+    if (ctime_r(&time, buffer) == nullptr)
+        return {};
+    return cut_at_newline(buffer);
+}

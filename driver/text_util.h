@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
+#include <string>
 #include <string_view>
 
 // Copies at most size - 1 characters of source and fills the rest of the size
@@ -21,6 +23,15 @@ std::string_view skip_blanks(std::string_view text);
 
 // Ends the text at its first newline; a text without newline stays unchanged.
 char* cut_at_newline(char* text);
+
+// The 24-character ctime text of a time (local time zone) without its line end.
+std::string time_text(std::time_t time);
+
+// A text for "%s" in plain-text output: an absent text prints as "(null)".
+inline const char* text_or_null(const char* text)
+{
+    return text ? text : "(null)";
+}
 
 inline bool is_blank_or_tab(char c)
 {

@@ -3,12 +3,14 @@
 // before the summaries and the messages/rejects statistics).
 #include "stats/build_phase.h"
 
+#include "stats/general_stats.h"
+
 namespace {
 
 using S = program_settings;
 
 const build_step steps[] = {
-    {"Build general information", nullptr, nullptr},
+    {"Build general information", nullptr, build_general_information},
     {"Build domains information (envelopes)", &S::PrintEnvDomInfo, nullptr},
     {"Build domains information (relays)", &S::PrintRelDomInfo, nullptr},
     {"Build envelope senders/recipients information", &S::PrintEnvInfo, nullptr},

@@ -17,6 +17,14 @@
 
 inline constexpr std::size_t host_table_size = 4;
 
+// One distinct delivery status text and how many deliveries had it.
+struct status_entry {
+    std::uint32_t count;
+    const char* text;
+    status_entry* next;
+    status_entry* prev;
+};
+
 struct host_info {
     std::string host_name;       // empty only while the slot is free
     std::time_t first_entry = 0; // earliest line time of the host (0 before its first line)
@@ -29,6 +37,18 @@ struct host_info {
     std::uint32_t other_syserr = 0;
     std::uint32_t daemon_restarts = 0;
     double in_total_size = 0;         // sum of the sizes of all senders
+
+    // Totals, rates and classes built after the input.
+    std::uint32_t ruleset_rejects = 0;
+    std::uint32_t milter_rejects = 0;
+    double total_time = 0;  // seconds from first_entry to last_entry
+    double in_avg_size = 0;
+    double in_per_hour = 0, in_per_min = 0, in_per_sec = 0;
+    std::uint32_t in_connects = 0;
+    std::uint32_t in_messages = 0;
+    std::uint32_t out_messages = 0;
+    std::uint32_t out_sent = 0, out_deferred = 0, out_queued = 0, out_unknown_user = 0;
+    std::uint32_t out_host_unavail = 0, out_service_unavail = 0, out_viruses = 0, out_other_error = 0;
 
     // Number of elements on each list of the message model.
     std::uint32_t unknown_msgs = 0;
@@ -57,6 +77,18 @@ struct host_info {
     pending_list<msg_milter> milter_list;
     record_list<milter_chain_item> milter_chain;
     record_list<msg_no_action> no_action_list;
+
+    // Distributions over the hours of the day and the days of the week (0 = Sunday).
+    std::uint32_t hour_connects[24] = {}, hour_in[24] = {}, hour_out[24] = {}, hour_rejects[24] = {},
+                  hour_viruses[24] = {};
+    std::uint32_t wday_connects[7] = {}, wday_in[7] = {}, wday_out[7] = {}, wday_rejects[7] = {},
+                  wday_viruses[7] = {};
+    std::int32_t wday_mday[7] = {};  // day of month of the first connect counted for each weekday
+
+    // Distinct delivery status texts in order of first appearance.
+    std::uint32_t status_distinct = 0;
+    std::uint32_t status_total = 0;
+    pending_list<status_entry> status_list;
 
     pairing_index index;  // finds pending records and chain elements by queue id
     arena memory;         // texts and records kept for this host

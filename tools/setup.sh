@@ -4,7 +4,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 need=""
-for pkg in g++ cmake make pkg-config tzdata libbsd-dev libgtest-dev libgmock-dev libbenchmark-dev; do
+for pkg in g++ cmake make pkg-config tzdata faketime libbsd-dev libgtest-dev libgmock-dev libbenchmark-dev; do
     dpkg -s "$pkg" >/dev/null 2>&1 || need="$need $pkg"
 done
 if [ -n "$need" ]; then

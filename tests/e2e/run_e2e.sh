@@ -7,9 +7,15 @@
 #   run_e2e.sh BINARY CASES_PARENT --update   rewrite the expected files (review the diff!)
 #
 # A case folder holds: cmd (the arguments, shell-quoted, on one line),
-# optionally stdin (fed to the program, else /dev/null), and the expected
-# files stdout, stderr and status. The program runs inside the case folder.
+# optionally stdin (fed to the program, else /dev/null), optionally now (a
+# date such as "2026-12-06 12:00:00": the clock is frozen there with
+# faketime), and the expected files stdout, stderr and status, plus
+# expected/<file> for each report file the run must write into the case's
+# out/ folder (which is emptied first). The program runs inside the case
+# folder with TZ=UTC.
 set -u
+export TZ=UTC
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 root=$(cd "$2" && pwd)
 update=${3:-}
@@ -31,9 +37,14 @@ for case_dir in "$root"/cases/*/; do
     fi
     input=/dev/null
     [ -f "$case_dir/stdin" ] && input="$case_dir/stdin"
+    rm -rf "$case_dir/out"
+    [ -d "$case_dir/expected" ] && mkdir -p "$case_dir/out"
     (
         cd "$case_dir" || exit 99
         eval "set -- $(cat cmd)"
+        if [ -f now ]; then
+            exec faketime -f "$(cat now)" "$bin" "$@" <"$input" >"$work/out" 2>"$work/err"
+        fi
         exec "$bin" "$@" <"$input" >"$work/out" 2>"$work/err"
     )
     echo $? >"$work/status"
@@ -50,6 +61,17 @@ for case_dir in "$root"/cases/*/; do
             failed=1
         fi
     done
+    if [ -d "$case_dir/expected" ]; then
+        if [ "$update" = "--update" ]; then
+            rm -rf "$case_dir/expected" && cp -r "$case_dir/out" "$case_dir/expected"
+        elif ! diff -r "$case_dir/expected" "$case_dir/out" >"$work/diff"; then
+            echo "FAIL $name: report files differ"
+            head -40 "$work/diff"
+            case_failed=1
+            failed=1
+        fi
+        rm -rf "$case_dir/out"
+    fi
     [ "$case_failed" = 0 ] && [ "$update" != "--update" ] && echo "ok   $name"
 done
 exit $failed

@@ -1,0 +1,212 @@
+// The report framework: file handling, the HTML frame and per-host index
+// fragments, and the text helpers. The escaping functions are the only way
+// log-derived text enters HTML.
+#include "report/report_writer.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "driver/messages.h"
+#include "driver/settings.h"
+#include "driver/text_util.h"
+
+std::time_t report_time = 0;
+
+namespace {
+
+constexpr std::size_t cell_buffer_size = 512;
+constexpr std::size_t stream_buffer_size = 1 << 16;
+
+// Copies `length` characters, each replaced through `entity_of` (null: the
+// character itself), cut before the first piece that would not fit.
+template <class EntityOf>
+int escape_into(const char* source, std::size_t length, char* destination, std::size_t size, EntityOf entity_of)
+{
+    if (source == nullptr || destination == nullptr || length == 0 || length > size)
+        return -1;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const char* entity = entity_of(source[i]);
+        std::size_t piece = entity ? std::strlen(entity) : 1;
+        if (used + piece >= size)
+            break;
+        if (entity)
+            std::memcpy(destination + used, entity, piece);
+        else
+            destination[used] = source[i];
+        used += piece;
+    }
+    destination[used] = '\0';
+    return 0;
+}
+
+const char* angle_entity(char c)
+{
+    return c == '<' ? "&lt;" : c == '>' ? "&gt;" : nullptr;
+}
+
+const char* space_entity(char c)
+{
+    return c == ' ' ? "&nbsp;" : nullptr;
+}
+
+}  // namespace
+
+report_file::report_file(const std::string& path, const char* token)
+{
+    if (path.empty()) {
+        stream_ = stdout;
+        return;
+    }
+    stream_ = std::fopen(path.c_str(), "w");
+    if (stream_ == nullptr) {
+        error_message(format_message("ERROR: cannot open %s file!\n", token));
+        return;
+    }
+    owned_ = true;
+    std::setvbuf(stream_, nullptr, _IOFBF, stream_buffer_size);
+}
+
+report_file::~report_file()
+{
+    if (owned_)
+        std::fclose(stream_);
+}
+
+void report_file::print(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stream_, format, args);
+    va_end(args);
+}
+
+void report_file::write(std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), stream_);
+}
+
+void write_html_header(report_file& out)
+{
+    std::tm local{};
+    localtime_r(&report_time, &local);
+    char generated[64];
+    if (asctime_r(&local, generated) == nullptr)
+        generated[0] = '\0';
+    cut_at_newline(generated);
+    out.write("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n");
+    out.print("<HTML>\n  <HEAD>\n    <META http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\n"
+              "    <META name=\"Generator\" content=\"QUELM_STAT version %s\">\n",
+              program_version);
+    out.print("    <TITLE>sendmail log analysis report</TITLE>\n  </HEAD>\n\n  <BODY TEXT=\"#000000\" BGCOLOR=\"#%s\" "
+              "LINK=\"#0000ff\" VLINK=\"#000080\" ALINK=\"#ff0000\">\n",
+              settings.body_color.c_str());
+    out.print("    <H1>%s</H1>\n", settings.page_heading.c_str());
+    out.print("    <I>Generated at %s by QUELM_STAT, version %s</I>\n", generated, program_version);
+    out.write("    <P><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n");
+}
+
+void write_html_footer(report_file& out)
+{
+    out.write("    <P><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n  </BODY>\n</HTML>\n");
+}
+
+void write_html_index_heading(report_file& out)
+{
+    out.write("    <A NAME=index></A>\n    <H2>Index</H2>\n");
+}
+
+void write_html_host_index_start(report_file& out, const char* host)
+{
+    out.print("    <A HREF=\"#%s\">%s</A><BR>\n    <UL>\n", html_attribute(host).c_str(), html_text(host).c_str());
+}
+
+void write_html_index_item(report_file& out, const char* host, const char* suffix, const char* title)
+{
+    out.print("      <LI><A HREF=\"#%s%s\">%s</A></LI>\n", html_attribute(host).c_str(), suffix, title);
+}
+
+void write_html_back_links(report_file& out, const char* host)
+{
+    out.print("    [<A HREF=\"#index\">Index</A>]\n    [<A HREF=\"#%s\">%s</A>]\n\n", html_attribute(host).c_str(),
+              html_text(host).c_str());
+}
+
+int escape_angles(const char* source, std::size_t length, char* destination, std::size_t size)
+{
+    return escape_into(source, length, destination, size, angle_entity);
+}
+
+int escape_spaces(const char* source, std::size_t length, char* destination, std::size_t size)
+{
+    return escape_into(source, length, destination, size, space_entity);
+}
+
+std::string html_cell_text(const char* text)
+{
+    char buffer[cell_buffer_size];
+    if (text == nullptr || escape_angles(text, std::strlen(text), buffer, sizeof buffer) != 0)
+        return {};
+    return buffer;
+}
+
+std::string html_text(const char* text)
+{
+    std::string out;
+    if (text == nullptr)
+        return out;
+    for (const char* c = text; *c; ++c) {
+        if (const char* entity = angle_entity(*c))
+            out += entity;
+        else
+            out += *c;
+    }
+    return out;
+}
+
+std::string html_attribute(const char* text)
+{
+    std::string out;
+    if (text == nullptr)
+        return out;
+    for (const char* c = text; *c; ++c) {
+        unsigned char u = static_cast<unsigned char>(*c);
+        if (u <= 0x20 || u == 0x7F || std::strchr("<>\"'&=`", *c)) {
+            char entity[8];
+            std::snprintf(entity, sizeof entity, "&#%u;", u);
+            out += entity;
+        } else {
+            out += *c;
+        }
+    }
+    return out;
+}
+
+std::string format_grouped(double value)
+{
+    char piece[32];
+    double remainder = value - 1000 * std::floor(value / 1000);
+    double rest = (value - remainder) / 1000;
+    if (!(rest > 0)) {
+        std::snprintf(piece, sizeof piece, "%d", static_cast<int>(remainder));
+        return piece;
+    }
+    std::string groups;
+    for (;;) {
+        std::snprintf(piece, sizeof piece, " %03d", static_cast<int>(remainder));
+        groups.insert(0, piece);
+        if (rest < 1000)
+            break;
+        remainder = rest - 1000 * std::floor(rest / 1000);
+        rest = (rest - remainder) / 1000;
+    }
+    std::snprintf(piece, sizeof piece, "%d", static_cast<int>(rest));
+    return piece + groups;
+}
+
+float percent_of(double count, double total)
+{
+    if (!(total > 0))
+        return 0;
+    return static_cast<float>(count * 100 / total);
+}

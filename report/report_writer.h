@@ -1,0 +1,80 @@
+// What every report writer shares: opening its file (standard output for an
+// empty path) with the open-failure message, the HTML document frame, the
+// per-host index and back-links, and the text helpers (escaping, digit
+// grouping, time texts, percentages). Log-derived text reaches HTML only
+// through the escaping functions here; ASCII forms print it unchanged.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "driver/text_util.h"  // time_text
+
+enum output_format { FORMAT_ASCII = 0, FORMAT_HTML = 1 };
+
+// The report time: the driver sets it right before the print phase.
+extern std::time_t report_time;
+
+// An open report. Standard output (for an empty path) is never closed; a
+// file is closed when the object goes away. Write errors are ignored.
+class report_file {
+public:
+    // Opens `path` with mode "w"; on failure writes
+    // "ERROR: cannot open <token> file!\n" and the object tests false.
+    report_file(const std::string& path, const char* token);
+    ~report_file();
+    report_file(const report_file&) = delete;
+    report_file& operator=(const report_file&) = delete;
+
+    explicit operator bool() const { return stream_ != nullptr; }
+    std::FILE* stream() const { return stream_; }
+
+    void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void write(std::string_view text);
+
+private:
+    std::FILE* stream_ = nullptr;
+    bool owned_ = false;
+};
+
+// The document frame of every HTML report; the header shows `report_time`.
+void write_html_header(report_file& out);
+void write_html_footer(report_file& out);
+
+// "    <A NAME=index></A>\n    <H2>Index</H2>\n"
+void write_html_index_heading(report_file& out);
+// "    <A HREF=\"#host\">host</A><BR>\n" and "    <UL>\n"
+void write_html_host_index_start(report_file& out, const char* host);
+// "      <LI><A HREF=\"#<host><suffix>\"><title></A></LI>\n"
+void write_html_index_item(report_file& out, const char* host, const char* suffix, const char* title);
+// "    [<A HREF=\"#index\">Index</A>]\n" and "    [<A HREF=\"#host\">host</A>]\n\n"
+void write_html_back_links(report_file& out, const char* host);
+
+// Copies `length` characters of `source` into `destination` with "<" as
+// "&lt;" and ">" as "&gt;", cut before the first character or entity that
+// would not fit; -1 (nothing written) for a null or empty source, a null
+// destination or a length above the destination size.
+int escape_angles(const char* source, std::size_t length, char* destination, std::size_t size);
+// The same with each blank as "&nbsp;" and nothing else changed.
+int escape_spaces(const char* source, std::size_t length, char* destination, std::size_t size);
+
+// A log-derived text for an HTML cell: escape_angles into a 512-byte buffer;
+// a text it refuses prints as an empty cell. Null prints as empty.
+std::string html_cell_text(const char* text);
+// A log-derived text written where the report shows it whole (headings,
+// status and action texts): "<" and ">" escaped, no length limit.
+std::string html_text(const char* text);
+// A log-derived text inside an attribute or anchor name (host names): also
+// quotes, ampersands, blanks and control characters become character
+// references, so the text cannot leave its attribute.
+std::string html_attribute(const char* text);
+
+// Digits in groups of three separated by a blank ("1 234 567"); fractions
+// are truncated.
+std::string format_grouped(double value);
+// count * 100 / total in single precision, 0 when the total is 0.
+float percent_of(double count, double total);
