@@ -3,16 +3,19 @@
 #include "report/report_registry.h"
 
 #include "driver/text_util.h"
+#include "report/general_report.h"
+#include "report/html_index.h"
+#include "report/message_lists.h"
 
 namespace {
 
 using S = program_settings;
 
 const report_entry entries[] = {
-    {"Print general information", &S::PrintGenInfo, &S::OutputGenInfoFile, false, false, nullptr},
-    {nullptr, &S::PrintHtmlIndex, &S::OutputHtmlIndexFile, true, false, nullptr},
-    {"Print TLS/SSL messages information", &S::PrintTlsMsg, &S::OutputTlsMsgFile, false, false, nullptr},
-    {"Print non-active clients messages information", &S::PrintNoActvMsg, &S::OutputNoActvMsgFile, false, false, nullptr},
+    {"Print general information", &S::PrintGenInfo, &S::OutputGenInfoFile, false, false, write_general_report},
+    {nullptr, &S::PrintHtmlIndex, &S::OutputHtmlIndexFile, true, false, write_html_index},
+    {"Print TLS/SSL messages information", &S::PrintTlsMsg, &S::OutputTlsMsgFile, false, false, write_tls_messages},
+    {"Print non-active clients messages information", &S::PrintNoActvMsg, &S::OutputNoActvMsgFile, false, false, write_no_action_messages},
     {"Print domains information (envelopes)", &S::PrintEnvDomInfo, &S::OutputEnvDomInfoFile, false, false, nullptr},
     {"Print domains information (relays)", &S::PrintRelDomInfo, &S::OutputRelDomInfoFile, false, false, nullptr},
     {"Print envelope information", &S::PrintEnvInfo, &S::OutputEnvInfoFile, false, false, nullptr},
@@ -21,12 +24,12 @@ const report_entry entries[] = {
     {"Print milter reject information", &S::PrintMilRejInfo, &S::OutputMilRejInfoFile, false, true, nullptr},
     {"Print summary information (relays)", &S::PrintSumInfoRelays, &S::OutputSumInfoRelaysFile, false, false, nullptr},
     {"Print summary information (recipients)", &S::PrintSumInfoRecipients, &S::OutputSumInfoRecipientsFile, false, false, nullptr},
-    {nullptr, &S::PrintUnkUserMsg, &S::OutputUnkUserMsgFile, false, false, nullptr},
-    {nullptr, &S::PrintUnkMsg, &S::OutputUnkMsgFile, false, false, nullptr},
-    {nullptr, &S::PrintOthMsg, &S::OutputOthMsgFile, false, false, nullptr},
-    {nullptr, &S::PrintMsgOutOfOrderInfo, &S::OutputMsgOutOfOrderFile, false, false, nullptr},
-    {nullptr, &S::PrintRulOutOfOrderInfo, &S::OutputRulOutOfOrderFile, false, false, nullptr},
-    {nullptr, &S::PrintMilOutOfOrderInfo, &S::OutputMilOutOfOrderFile, false, false, nullptr},
+    {nullptr, &S::PrintUnkUserMsg, &S::OutputUnkUserMsgFile, false, false, write_unknown_user_messages},
+    {nullptr, &S::PrintUnkMsg, &S::OutputUnkMsgFile, false, false, write_unknown_messages},
+    {nullptr, &S::PrintOthMsg, &S::OutputOthMsgFile, false, false, write_other_messages},
+    {nullptr, &S::PrintMsgOutOfOrderInfo, &S::OutputMsgOutOfOrderFile, false, false, write_messages_out_of_order},
+    {nullptr, &S::PrintRulOutOfOrderInfo, &S::OutputRulOutOfOrderFile, false, false, write_ruleset_out_of_order},
+    {nullptr, &S::PrintMilOutOfOrderInfo, &S::OutputMilOutOfOrderFile, false, false, write_milter_out_of_order},
     {nullptr, &S::PrintMsgRejStat, &S::OutputMsgRejStatFile, false, false, nullptr},
 };
 

@@ -1,6 +1,6 @@
 // One row per report: its switch, its file-name setting, the phase message the
 // print phase writes before it, and its writer. The print phase walks the rows
-// in order; the HTML index will read the same rows.
+// in order. (The HTML index keeps its own table of titles and groups.)
 #pragma once
 
 #include <span>

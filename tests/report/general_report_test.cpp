@@ -1,0 +1,254 @@
+// The general information report: the status sort (order, stability, no
+// relinking), the writer's file handling, the precision of the rejection
+// shares, the lasting sort of the HTML form and the escaping of log text.
+// The byte-exact layout is checked end to end (tests/e2e/cases/general_*).
+#include "report/general_report.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver/settings.h"
+#include "report/report_writer.h"
+#include "stats/general_stats.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using payload = std::pair<std::uint32_t, std::string>;
+
+// A status list whose entries live in `storage`.
+struct status_list_fixture {
+    std::vector<status_entry> storage;
+    std::vector<std::string> texts;
+    pending_list<status_entry> list;
+
+    explicit status_list_fixture(const std::vector<payload>& payloads) : storage(payloads.size()), texts(payloads.size())
+    {
+        for (std::size_t i = 0; i < payloads.size(); ++i) {
+            texts[i] = payloads[i].second;
+            storage[i].count = payloads[i].first;
+            storage[i].text = texts[i].c_str();
+            list.append(&storage[i]);
+        }
+    }
+
+    std::vector<payload> payloads() const
+    {
+        std::vector<payload> out;
+        for (const status_entry* e = list.head; e; e = e->next)
+            out.emplace_back(e->count, e->text);
+        return out;
+    }
+
+    // The entry records in list order, walked forwards and backwards.
+    std::vector<const status_entry*> forward() const
+    {
+        std::vector<const status_entry*> out;
+        for (const status_entry* e = list.head; e; e = e->next)
+            out.push_back(e);
+        return out;
+    }
+    std::vector<const status_entry*> backward() const
+    {
+        std::vector<const status_entry*> out;
+        for (const status_entry* e = list.tail; e; e = e->prev)
+            out.insert(out.begin(), e);
+        return out;
+    }
+};
+
+// The neighbour-exchange passes over a plain array: pass p walks from the
+// last element towards the first with n - p comparisons, moving an element
+// before its predecessor when its count is larger.
+std::vector<payload> reference_order(std::vector<payload> v)
+{
+    for (std::size_t pass = 1; pass < v.size(); ++pass)
+        for (std::size_t i = v.size() - 1; i >= pass; --i)
+            if (v[i].first > v[i - 1].first)
+                std::swap(v[i], v[i - 1]);
+    return v;
+}
+
+TEST(StatusSort, LargestFirstAndEqualCountsKeepTheirOrder)
+{
+    status_list_fixture f({{5, "Deferred"}, {9, "Sent"}, {5, "Virus"}});
+    const auto records = f.forward();
+    sort_status_by_count(f.list);
+    EXPECT_EQ(f.payloads(), (std::vector<payload>{{9, "Sent"}, {5, "Deferred"}, {5, "Virus"}}));
+    EXPECT_EQ(f.forward(), records) << "payloads move, entries stay linked as they were";
+    EXPECT_EQ(f.backward(), records);
+}
+
+TEST(StatusSort, ShortListsAreLeftAlone)
+{
+    status_list_fixture empty({});
+    sort_status_by_count(empty.list);
+    exchange_sort_status_by_count(empty.list);
+    EXPECT_EQ(empty.list.head, nullptr);
+    status_list_fixture one({{3, "Sent"}});
+    sort_status_by_count(one.list);
+    exchange_sort_status_by_count(one.list);
+    EXPECT_EQ(one.payloads(), (std::vector<payload>{{3, "Sent"}}));
+}
+
+TEST(StatusSort, BothMethodsGiveTheOrderOfTheExchangePasses)
+{
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 300; ++round) {
+        std::size_t length = random() % 40;
+        std::vector<payload> payloads;
+        for (std::size_t i = 0; i < length; ++i)
+            payloads.emplace_back(random() % 6, "status " + std::to_string(i));
+        const std::vector<payload> want = reference_order(payloads);
+
+        status_list_fixture fast(payloads);
+        const auto records = fast.forward();
+        sort_status_by_count(fast.list);
+        ASSERT_EQ(fast.payloads(), want) << "round " << round;
+        ASSERT_EQ(fast.backward(), records);
+
+        status_list_fixture slow(payloads);
+        exchange_sort_status_by_count(slow.list);
+        ASSERT_EQ(slow.payloads(), want) << "round " << round;
+    }
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class GeneralReportFile : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings = program_settings{};
+        settings.header_color = "CCCCCC";
+        clear_host_table();
+        char pattern[] = "/tmp/quelm_general_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory_ = pattern;
+        path_ = directory_ + "/general.out";
+    }
+    void TearDown() override
+    {
+        std::remove(path_.c_str());
+        rmdir(directory_.c_str());
+        clear_host_table();
+    }
+
+    std::string write(int format)
+    {
+        EXPECT_EQ(write_general_report(path_, format), 0);
+        return read_file(path_);
+    }
+
+    std::string directory_;
+    std::string path_;
+};
+
+TEST_F(GeneralReportFile, NoHostGivesAnEmptyAsciiReport)
+{
+    EXPECT_EQ(write(FORMAT_ASCII), "");
+    std::string html = write(FORMAT_HTML);
+    EXPECT_NE(html.find("<H2>Index</H2>\n    <BR><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n    <P><HR"),
+              std::string::npos)
+        << html;
+}
+
+TEST_F(GeneralReportFile, OtherFormatsLeaveTheFileEmpty)
+{
+    find_or_add_host("mx1");
+    std::ofstream(path_) << "old content";
+    EXPECT_EQ(write(2), "");
+    EXPECT_EQ(write(-1), "");
+}
+
+TEST_F(GeneralReportFile, AnUnopenablePathIsReportedAndGivesOne)
+{
+    find_or_add_host("mx1");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(write_general_report(directory_ + "/missing/general.html", FORMAT_HTML), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: cannot open gen_info_out file!\n");
+}
+
+// The percent cell of the row labelled `label` in the distribution table
+// titled `title`.
+std::string percent_cell(const std::string& html, const std::string& title, const std::string& label)
+{
+    std::size_t table = html.find("<B>" + title + "</B>");
+    std::size_t row = html.find(">" + label + "</TD>\n", table);
+    if (table == std::string::npos || row == std::string::npos)
+        return "(missing)";
+    std::size_t count_cell = html.find('\n', row) + 1;
+    std::size_t cell = html.find('\n', count_cell) + 1;
+    return html.substr(cell, html.find('\n', cell) - cell);
+}
+
+TEST_F(GeneralReportFile, RejectionSharesAreDividedInDoublePrecision)
+{
+    // 1074 of 1541 is 69.6950...: single precision rounds it to 69.69,
+    // double precision to 69.70.
+    host_info& host = *find_or_add_host("mx1");
+    host.ruleset_rejects = 1000;
+    host.milter_rejects = 541;
+    host.in_connects = 1541;
+    host.hour_rejects[5] = 1074;
+    host.hour_connects[5] = 1074;
+    host.wday_rejects[3] = 1074;
+    settings.print_weekly = 1;
+    std::string html = write(FORMAT_HTML);
+    EXPECT_EQ(percent_cell(html, "Rejected messages per hour", "05-06"), "              <TD ALIGN=center>69.70</TD>");
+    EXPECT_EQ(percent_cell(html, "Rejected messages per day", "Wed"), "              <TD ALIGN=center>69.70</TD>");
+    EXPECT_EQ(percent_cell(html, "Inbound connects per hour", "05-06"), "              <TD ALIGN=center>69.69</TD>");
+}
+
+std::string two_statuses_log()
+{
+    return "Dec  1 10:00:00 mx<i>1 sm-mta[1]: Q1: from=<a@example.org>, size=10, relay=r.example.org [192.0.2.1]\n"
+           "Dec  1 10:00:01 mx<i>1 sm-mta[1]: Q1: to=<b@example.net>, delay=00:00:01, mailer=esmtp, stat=Deferred: <script>alert(1)</script>\n"
+           "Dec  1 10:00:02 mx<i>1 sm-mta[1]: Q1: to=<c@example.net>, delay=00:00:02, mailer=esmtp, stat=Sent (ok)\n"
+           "Dec  1 10:00:03 mx<i>1 sm-mta[1]: Q1: to=<d@example.net>, delay=00:00:03, mailer=esmtp, stat=Sent (ok)\n";
+}
+
+TEST_F(GeneralReportFile, HtmlSortsTheStatusListInPlaceAsciiDoesNot)
+{
+    test_support::read_log_text(two_statuses_log(), true);
+    ASSERT_EQ(build_general_information(), 0);
+    const host_info& host = host_table[0];
+    std::string ascii = write(FORMAT_ASCII);
+    EXPECT_NE(ascii.find("1: 1: Deferred: <script>alert(1)</script>\n2: 2: Sent\n"), std::string::npos) << ascii;
+    EXPECT_EQ(host.status_list.head->count, 1u) << "the ASCII form leaves the order alone";
+    write(FORMAT_HTML);
+    EXPECT_EQ(host.status_list.head->count, 2u);
+    EXPECT_STREQ(host.status_list.head->text, "Sent");
+}
+
+TEST_F(GeneralReportFile, LogTextIsEscapedInHtmlAndPrintedAsIsInAscii)
+{
+    test_support::read_log_text(two_statuses_log(), true);
+    ASSERT_EQ(build_general_information(), 0);
+    std::string html = write(FORMAT_HTML);
+    EXPECT_EQ(html.find("<script>"), std::string::npos);
+    EXPECT_EQ(html.find("mx<i>1"), std::string::npos);
+    EXPECT_NE(html.find("        <TD>Deferred: &lt;script&gt;alert(1)&lt;/script&gt;</TD>\n"), std::string::npos);
+    EXPECT_NE(html.find("    <H3>mx&lt;i&gt;1</H3>\n"), std::string::npos);
+    EXPECT_NE(html.find("    <A NAME=mx&#60;i&#62;1gen></A>\n"), std::string::npos);
+    EXPECT_NE(html.find("    <BR>    <A NAME=mx&#60;i&#62;1stat></A><P>\n"), std::string::npos);
+    EXPECT_NE(html.find("    <BR><A NAME=mx&#60;i&#62;1diag></A>\n"), std::string::npos);
+    std::string ascii = write(FORMAT_ASCII);
+    EXPECT_EQ(ascii.rfind("host: mx<i>1\n", 0), 0u) << ascii;
+}
+
+}  // namespace
