@@ -42,14 +42,3 @@ std::span<const report_entry> report_entries()
     return entries;
 }
 
-std::string report_path_for(const setting_text& file_name)
-{
-    char path[report_path_size] = {};
-    if (settings.OutputBaseDir) {
-        safe_copy(path, settings.OutputBaseDir->c_str(), sizeof path);
-        safe_append(path, "/", sizeof path);
-    }
-    if (file_name)
-        safe_append(path, file_name->c_str(), sizeof path);
-    return path;
-}

@@ -24,5 +24,3 @@ struct report_entry {
 // The reports in print order.
 std::span<const report_entry> report_entries();
 
-// OutputBaseDir + "/" + file name (or the file name alone), cut to 511 characters.
-std::string report_path_for(const setting_text& file_name);

@@ -9,6 +9,7 @@
 #include "driver/messages.h"
 #include "driver/settings.h"
 #include "driver/text_util.h"
+#include "stats/host_info.h"
 
 std::time_t report_time = 0;
 
@@ -209,4 +210,67 @@ float percent_of(double count, double total)
     if (!(total > 0))
         return 0;
     return static_cast<float>(count * 100 / total);
+}
+
+std::string report_path_for(const setting_text& file_name)
+{
+    char path[512] = {};
+    if (settings.OutputBaseDir) {
+        safe_copy(path, settings.OutputBaseDir->c_str(), sizeof path);
+        safe_append(path, "/", sizeof path);
+    }
+    if (file_name)
+        safe_append(path, file_name->c_str(), sizeof path);
+    return path;
+}
+
+void write_view_heading(report_file& out, const char* heading, const host_info& host, std::uint32_t count)
+{
+    out.print(heading, html_text(host.host_name.c_str()).c_str(), static_cast<unsigned long>(count));
+}
+
+void write_sectioned_report(report_file& out, std::span<const html_section> sections, const char* rule_after_index,
+                            const char* section_rule)
+{
+    write_html_header(out);
+    write_html_index_heading(out);
+    for (const host_info& host : used_hosts()) {
+        write_html_host_index_start(out, host.host_name.c_str());
+        for (const html_section& section : sections)
+            write_html_index_item(out, host.host_name.c_str(), section.suffix, section.index_title);
+        out.write("    </UL>\n");
+    }
+    out.write(rule_after_index);
+    for (host_info& host : used_hosts()) {
+        const std::string anchor = html_attribute(host.host_name.c_str());
+        for (std::size_t i = 0; i < sections.size(); ++i) {
+            const html_section& section = sections[i];
+            out.print("    <A NAME=%s></A>\n", anchor.c_str());
+            write_view_heading(out, section.heading, host, section.count(host));
+            out.print("    <A NAME=%s%s></A>\n", anchor.c_str(), section.suffix);
+            section.body(out, host);
+            write_html_back_links(out, host.host_name.c_str());
+            if (i + 1 < sections.size())
+                out.write(section_rule);
+        }
+    }
+    write_html_footer(out);
+}
+
+void write_split_report(std::span<const split_view> views)
+{
+    for (const split_view& view : views) {
+        const setting_text& name = settings.*view.key;
+        if (!name)
+            continue;
+        report_file out(report_path_for(name), view.token);
+        if (!out)
+            continue;
+        write_html_header(out);
+        for (host_info& host : used_hosts()) {
+            write_view_heading(out, view.heading, host, view.count(host));
+            view.body(out, host);
+        }
+        write_html_footer(out);
+    }
 }

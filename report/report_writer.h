@@ -7,12 +7,17 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <span>
 #include <string_view>
 
+#include "driver/settings.h"
 #include "driver/text_util.h"  // time_text
+
+struct host_info;
 
 enum output_format { FORMAT_ASCII = 0, FORMAT_HTML = 1 };
 
@@ -78,3 +83,46 @@ std::string html_attribute(const char* text);
 std::string format_grouped(double value);
 // count * 100 / total in single precision, 0 when the total is 0.
 float percent_of(double count, double total);
+
+// ---- Reports with sorted views ---------------------------------------------
+
+using host_count = std::uint32_t (*)(const host_info& host);
+// Sorts the host's table for the view and writes it (nothing for a view that
+// shows only its heading).
+using host_body = void (*)(report_file& out, host_info& host);
+
+// One section of a single-file HTML report with sorted views.
+struct html_section {
+    const char* suffix;       // anchor suffix after the host name ("envsiz")
+    const char* index_title;  // text of the index item
+    const char* heading;      // "    <H3>%s (%lu ...)</H3>\n": host name, count
+    host_count count;
+    host_body body;
+};
+
+// One file of a report in split mode.
+struct split_view {
+    setting_text program_settings::*key;  // file-name setting of the view
+    const char* token;                     // for the open-failure message
+    const char* heading;                   // as in html_section
+    host_count count;
+    host_body body;
+};
+
+// Header; the index with every section per host; `rule_after_index`; per
+// host each section (host anchor, heading, section anchor, body, back-links)
+// with `section_rule` between the sections of a host; footer.
+void write_sectioned_report(report_file& out, std::span<const html_section> sections, const char* rule_after_index,
+                            const char* section_rule = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n");
+
+// For each view whose key is set, in order: the file OutputBaseDir/key
+// (its own open-failure message when it cannot be opened), header, per host
+// heading and body, footer.
+void write_split_report(std::span<const split_view> views);
+
+// The path of a report file: OutputBaseDir + "/" + name, or the name alone,
+// cut to 511 characters.
+std::string report_path_for(const setting_text& file_name);
+
+// The heading line of a view for one host (host name escaped for HTML).
+void write_view_heading(report_file& out, const char* heading, const host_info& host, std::uint32_t count);

@@ -10,10 +10,15 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "input/arena.h"
 #include "input/message_model.h"
 #include "input/pairing_index.h"
+#include "stats/domain_stats.h"
+#include "stats/envelope_stats.h"
+#include "stats/relay_stats.h"
+#include "stats/ruleset_stats.h"
 
 inline constexpr std::size_t host_table_size = 4;
 
@@ -89,6 +94,34 @@ struct host_info {
     std::uint32_t status_distinct = 0;
     std::uint32_t status_total = 0;
     pending_list<status_entry> status_list;
+
+    // Envelope statistics (tables in order of first appearance).
+    std::uint32_t env_pair_count = 0;  // records in env_pair_list
+    std::uint32_t env_pair_refs = 0;   // deliveries counted into pairs
+    std::uint32_t env_sender_count = 0;
+    std::uint32_t env_rcpt_count = 0;
+    std::vector<env_pair_stat> env_pair_list;
+    std::vector<env_mem_stat> env_sender_list;
+    std::vector<env_mem_stat> env_rcpt_list;
+
+    // Relay statistics.
+    std::uint32_t relay_pair_count = 0;
+    std::uint32_t relay_pair_refs = 0;
+    std::uint32_t relay_sender_count = 0;
+    std::uint32_t relay_rcpt_count = 0;
+    std::vector<relay_pair_stat> relay_pair_list;
+    std::vector<relay_mem_stat> relay_sender_list;
+    std::vector<relay_mem_stat> relay_rcpt_list;
+
+    // Domain statistics of envelope addresses and of relays.
+    domain_tables env_dom;
+    domain_tables rel_dom;
+
+    // Ruleset reject statistics.
+    double rulrej_size = 0;
+    std::uint32_t rulrej_count = 0;
+    std::uint32_t rulrej_refs = 0;
+    std::vector<ruleset_reject_stat> rulrej_list;
 
     pairing_index index;  // finds pending records and chain elements by queue id
     arena memory;         // texts and records kept for this host

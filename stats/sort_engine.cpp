@@ -1,0 +1,307 @@
+// The sort engine: comparisons for every table and sort order, libbsd's
+// mergesort for the envelope pairs and std::stable_sort for the rest. Works
+// on built statistics only; texts may be absent and are never dereferenced
+// when they are.
+#include "stats/sort_engine.h"
+
+#include <bsd/stdlib.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <new>
+#include <string_view>
+
+#include "driver/messages.h"
+#include "driver/settings.h"
+#include "driver/text_util.h"
+
+namespace {
+
+// ---- text comparisons ----------------------------------------------------
+
+int casecmp(std::string_view a, std::string_view b)
+{
+    std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        int ca = static_cast<unsigned char>(lower_ascii(a[i]));
+        int cb = static_cast<unsigned char>(lower_ascii(b[i]));
+        if (ca != cb)
+            return ca - cb;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+// -1 when a is larger, +1 when it is smaller: larger values first.
+template <class T>
+int larger_first(T a, T b)
+{
+    return a > b ? -1 : a < b ? 1 : 0;
+}
+
+template <class T>
+int lower_first(T a, T b)
+{
+    return a < b ? -1 : a > b ? 1 : 0;
+}
+
+// ---- envelope pairs --------------------------------------------------------
+
+const env_pair_stat& pair_of(const void* p)
+{
+    return *static_cast<const env_pair_stat*>(p);
+}
+
+// Relay-domain rule: level 1, then level 2, then the final text; with no
+// level 1 on either side the numeric relay address decides (lower first,
+// otherwise equal).
+int relay_domain_rule(const char* l1_a, const char* l1_b, const char* l2_a, const char* l2_b, const char* final_a,
+                      const char* final_b, std::uint32_t ip_a, std::uint32_t ip_b)
+{
+    if (l1_a == nullptr && l1_b == nullptr)
+        return ip_a < ip_b ? -1 : 0;
+    if (l1_a == nullptr)
+        return 1;
+    if (l1_b == nullptr)
+        return -1;
+    if (int c = strcasecmp(l1_a, l1_b))
+        return c;
+    if (l2_a == nullptr || l2_b == nullptr)
+        return 0;
+    if (int c = strcasecmp(l2_a, l2_b))
+        return c;
+    return compare_texts_nocase(final_a, final_b);
+}
+
+// Level-2 rule: level 2 (the address deciding when both lack it), then the
+// relay names in domain order, then the final text when both have it.
+int level_2_rule(const char* l2_a, const char* l2_b, const char* name_a, const char* name_b, const char* final_a,
+                 const char* final_b, std::uint32_t ip_a, std::uint32_t ip_b)
+{
+    if (l2_a == nullptr && l2_b == nullptr)
+        return ip_a < ip_b ? -1 : 0;
+    if (l2_a == nullptr)
+        return 1;
+    if (l2_b == nullptr)
+        return -1;
+    if (int c = strcasecmp(l2_a, l2_b))
+        return c;
+    if (int c = compare_domain_names(name_a, name_b))
+        return c;
+    if (final_a && final_b)
+        return strcasecmp(final_a, final_b);
+    return 0;
+}
+
+// The earliest first time over a pair's statuses; false without statuses.
+bool earliest_time(const env_pair_stat& pair, std::time_t& earliest)
+{
+    const pair_status* status = pair.statuses_head;
+    if (status == nullptr)
+        return false;
+    earliest = status->first_time;
+    for (; status; status = status->next)
+        earliest = std::min(earliest, status->first_time);
+    return true;
+}
+
+int pair_by_size(const void* a, const void* b) { return larger_first(pair_of(a).size, pair_of(b).size); }
+int pair_by_count(const void* a, const void* b) { return larger_first(pair_of(a).count, pair_of(b).count); }
+
+int pair_by_relay_name(const void* a, const void* b)
+{
+    return compare_texts_nocase(pair_of(a).from_relay, pair_of(b).from_relay);
+}
+
+int pair_by_relay_addr(const void* a, const void* b)
+{
+    return lower_first(pair_of(a).from_ip_bin, pair_of(b).from_ip_bin);
+}
+
+int pair_by_relay_dom_l1(const void* a, const void* b)
+{
+    const env_pair_stat& x = pair_of(a);
+    const env_pair_stat& y = pair_of(b);
+    return relay_domain_rule(x.from_relay_dom_l1, y.from_relay_dom_l1, x.from_relay_dom_l2, y.from_relay_dom_l2,
+                             x.from_relay, y.from_relay, x.from_ip_bin, y.from_ip_bin);
+}
+
+int pair_by_relay_dom_l2(const void* a, const void* b)
+{
+    const env_pair_stat& x = pair_of(a);
+    const env_pair_stat& y = pair_of(b);
+    return level_2_rule(x.from_relay_dom_l2, y.from_relay_dom_l2, x.from_relay, y.from_relay, x.sender, y.sender,
+                        x.from_ip_bin, y.from_ip_bin);
+}
+
+int pair_by_from_dom(const void* a, const void* b)
+{
+    const env_pair_stat& x = pair_of(a);
+    const env_pair_stat& y = pair_of(b);
+    return relay_domain_rule(x.from_dom_l1, y.from_dom_l1, x.from_dom_l2, y.from_dom_l2, x.sender, y.sender,
+                             x.from_ip_bin, y.from_ip_bin);
+}
+
+int pair_by_recipient(const void* a, const void* b)
+{
+    return compare_texts_nocase(pair_of(a).recipient, pair_of(b).recipient);
+}
+
+int pair_by_status(const void* a, const void* b)
+{
+    const pair_status* x = pair_of(a).statuses_head;
+    const pair_status* y = pair_of(b).statuses_head;
+    return compare_texts_nocase(x ? x->status : nullptr, y ? y->status : nullptr);
+}
+
+int pair_by_sender(const void* a, const void* b)
+{
+    return compare_texts_nocase(pair_of(a).sender, pair_of(b).sender);
+}
+
+int pair_by_time(const void* a, const void* b)
+{
+    std::time_t x = 0, y = 0;
+    bool has_x = earliest_time(pair_of(a), x);
+    bool has_y = earliest_time(pair_of(b), y);
+    if (!has_x || !has_y)
+        return has_x == has_y ? 0 : has_x ? -1 : 1;
+    return lower_first(x, y);
+}
+
+using compare_function = int (*)(const void*, const void*);
+
+compare_function pair_comparison(int order)
+{
+    switch (order) {
+    case SORT_BY_SIZE: return pair_by_size;
+    case SORT_BY_COUNT: return pair_by_count;
+    case SORT_BY_RELAY_NAME: return pair_by_relay_name;
+    case SORT_BY_RELAY_ADDR: return pair_by_relay_addr;
+    case SORT_BY_RELAY_DOM_L1: return pair_by_relay_dom_l1;
+    case SORT_BY_RELAY_DOM_L2: return pair_by_relay_dom_l2;
+    case SORT_BY_FROM_DOM: return pair_by_from_dom;
+    case SORT_BY_RECIPIENT: return pair_by_recipient;
+    case SORT_BY_STATUS: return pair_by_status;
+    case SORT_BY_SENDER: return pair_by_sender;
+    case SORT_BY_TIME: return pair_by_time;
+    default: return nullptr;
+    }
+}
+
+// A stable sort in which `before(a, b)` says a belongs strictly before b:
+// the same order as the neighbour-exchange passes over the list.
+template <class T, class Before>
+void stable_exchange_order(std::vector<T>& records, Before before)
+{
+    if (records.size() >= 2)
+        std::stable_sort(records.begin(), records.end(), before);
+}
+
+}  // namespace
+
+int compare_texts_nocase(const char* a, const char* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b ? 0 : a == nullptr ? 1 : -1;
+    return strcasecmp(a, b);
+}
+
+int compare_texts(const char* a, const char* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b ? 0 : a == nullptr ? 1 : -1;
+    return std::strcmp(a, b);
+}
+
+int compare_domain_names(const char* a, const char* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b ? 0 : a == nullptr ? 1 : -1;
+    std::string_view x(a), y(b);
+    for (;;) {
+        std::size_t dot_x = x.rfind('.');
+        std::size_t dot_y = y.rfind('.');
+        if (dot_x == std::string_view::npos && dot_y == std::string_view::npos)
+            return casecmp(x, y);
+        if (dot_x == std::string_view::npos)
+            return 1;
+        if (dot_y == std::string_view::npos)
+            return -1;
+        if (int c = casecmp(x.substr(dot_x), y.substr(dot_y)))
+            return c;
+        x = x.substr(0, dot_x);
+        y = y.substr(0, dot_y);
+    }
+}
+
+void sort_env_pairs(std::vector<env_pair_stat>& pairs, int order)
+{
+    if (pairs.size() < 2 || settings.merge_sort != 1)
+        return;
+    compare_function compare = pair_comparison(order);
+    if (compare == nullptr)
+        return;
+    std::vector<env_pair_stat> work;
+    try {
+        work.assign(pairs.begin(), pairs.end());
+    } catch (const std::bad_alloc&) {
+        error_message("ERR: cannot get memory for envelope pairs mergesort!\n");
+        error_message("ERR: try slow sorting method!\n");
+        return;
+    }
+    // On failure mergesort leaves the array as it was; that order is kept.
+    mergesort(work.data(), work.size(), sizeof(env_pair_stat), compare);
+    std::copy(work.begin(), work.end(), pairs.begin());
+}
+
+void sort_env_members(std::vector<env_mem_stat>& members, int order)
+{
+    switch (order) {
+    case SORT_BY_SIZE:
+        stable_exchange_order(members, [](const env_mem_stat& a, const env_mem_stat& b) { return a.size > b.size; });
+        break;
+    case SORT_BY_COUNT:
+        stable_exchange_order(members, [](const env_mem_stat& a, const env_mem_stat& b) { return a.count > b.count; });
+        break;
+    case SORT_BY_NAME:
+        stable_exchange_order(members,
+                              [](const env_mem_stat& a, const env_mem_stat& b) { return compare_texts(a.name, b.name) < 0; });
+        break;
+    default: break;
+    }
+}
+
+void sort_relay_pairs(std::vector<relay_pair_stat>& pairs, int order)
+{
+    if (order == SORT_BY_SIZE)
+        stable_exchange_order(pairs, [](const relay_pair_stat& a, const relay_pair_stat& b) { return a.size > b.size; });
+    else if (order == SORT_BY_COUNT)
+        stable_exchange_order(pairs, [](const relay_pair_stat& a, const relay_pair_stat& b) { return a.count > b.count; });
+}
+
+void sort_relay_members(std::vector<relay_mem_stat>& members, int order)
+{
+    if (order == SORT_BY_SIZE)
+        stable_exchange_order(members, [](const relay_mem_stat& a, const relay_mem_stat& b) { return a.size > b.size; });
+    else if (order == SORT_BY_COUNT)
+        stable_exchange_order(members,
+                              [](const relay_mem_stat& a, const relay_mem_stat& b) { return a.count > b.count; });
+}
+
+void sort_domains(std::vector<domain_stat>& domains, int order)
+{
+    if (order == SORT_BY_VALUE)
+        stable_exchange_order(domains, [](const domain_stat& a, const domain_stat& b) { return a.all > b.all; });
+    else if (order == SORT_BY_NAME)
+        stable_exchange_order(
+            domains, [](const domain_stat& a, const domain_stat& b) { return compare_texts_nocase(a.name, b.name) < 0; });
+}
+
+void sort_ruleset_rejects(std::vector<ruleset_reject_stat>& rejects, int order)
+{
+    if (order == SORT_BY_COUNT)
+        stable_exchange_order(rejects,
+                              [](const ruleset_reject_stat& a, const ruleset_reject_stat& b) { return a.count > b.count; });
+}

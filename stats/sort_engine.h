@@ -1,0 +1,55 @@
+// Sorting the statistic tables in place, just before each report view. All
+// sorts are stable, so a view inherits the tie order of the view before it.
+// The envelope pairs go through libbsd's mergesort (and stay in their order
+// when merge_sort is not 1); every other table is sorted with a stable
+// O(n log n) sort that orders exactly like the neighbour-exchange passes
+// the views are defined with. A code a table does not accept leaves it as it
+// is. In every text key an absent text sorts after every present one.
+#pragma once
+
+#include <vector>
+
+#include "stats/domain_stats.h"
+#include "stats/envelope_stats.h"
+#include "stats/relay_stats.h"
+#include "stats/ruleset_stats.h"
+
+enum sort_order : int {
+    SORT_BY_NAME = 1,
+    SORT_BY_VALUE = 2,
+    SORT_BY_SIZE = 3,
+    SORT_BY_COUNT = 4,
+    SORT_BY_RELAY_NAME = 5,
+    SORT_BY_RELAY_ADDR = 7,
+    SORT_BY_RELAY_DOM_L1 = 8,
+    SORT_BY_RELAY_DOM_L2 = 9,
+    SORT_BY_FROM_DOM = 10,
+    SORT_BY_REASON = 11,
+    SORT_BY_FROM_DOM_MIL = 12,
+    SORT_BY_RECIPIENT = 13,
+    SORT_BY_STATUS = 14,
+    SORT_BY_SENDER = 15,
+    SORT_BY_TIME = 16,
+};
+
+// Envelope pairs: 3 4 5 7 8 9 10 13 14 15 16.
+void sort_env_pairs(std::vector<env_pair_stat>& pairs, int order);
+// Envelope senders and recipients: 3 4 1 (name by strcmp).
+void sort_env_members(std::vector<env_mem_stat>& members, int order);
+// Relay pairs, relay senders and recipients: 3 4.
+void sort_relay_pairs(std::vector<relay_pair_stat>& pairs, int order);
+void sort_relay_members(std::vector<relay_mem_stat>& members, int order);
+// Domains: 2 (all, larger first) and 1 (name by strcasecmp).
+void sort_domains(std::vector<domain_stat>& domains, int order);
+// Ruleset rejects: 4.
+void sort_ruleset_rejects(std::vector<ruleset_reject_stat>& rejects, int order);
+
+// Compares host names label by label from the right; where one name runs
+// out of dots first, the one with more labels left comes first. Absent
+// names sort last.
+int compare_domain_names(const char* a, const char* b);
+
+// strcasecmp with absent texts last (two absent texts are equal).
+int compare_texts_nocase(const char* a, const char* b);
+// strcmp with absent texts last.
+int compare_texts(const char* a, const char* b);
