@@ -172,6 +172,122 @@ int pair_by_time(const void* a, const void* b)
 
 using compare_function = int (*)(const void*, const void*);
 
+// ---- milter rejects --------------------------------------------------------
+
+const milter_reject_stat& reject_of(const void* p)
+{
+    return *static_cast<const milter_reject_stat*>(p);
+}
+
+int reject_by_sender(const void* a, const void* b)
+{
+    return compare_texts_nocase(reject_of(a).env_from, reject_of(b).env_from);
+}
+int reject_by_size(const void* a, const void* b) { return larger_first(reject_of(a).size, reject_of(b).size); }
+int reject_by_count(const void* a, const void* b) { return larger_first(reject_of(a).count, reject_of(b).count); }
+
+int reject_by_relay_name(const void* a, const void* b)
+{
+    return compare_texts_nocase(reject_of(a).relay_name, reject_of(b).relay_name);
+}
+
+int reject_by_relay_addr(const void* a, const void* b)
+{
+    return lower_first(reject_of(a).relay_ip_bin, reject_of(b).relay_ip_bin);
+}
+
+int reject_by_relay_dom_l1(const void* a, const void* b)
+{
+    const milter_reject_stat& x = reject_of(a);
+    const milter_reject_stat& y = reject_of(b);
+    return relay_domain_rule(x.relay_dom_l1, y.relay_dom_l1, x.relay_dom_l2, y.relay_dom_l2, x.relay_name,
+                             y.relay_name, x.relay_ip_bin, y.relay_ip_bin);
+}
+
+int reject_by_relay_dom_l2(const void* a, const void* b)
+{
+    const milter_reject_stat& x = reject_of(a);
+    const milter_reject_stat& y = reject_of(b);
+    return level_2_rule(x.relay_dom_l2, y.relay_dom_l2, x.relay_name, y.relay_name, x.env_from, y.env_from,
+                        x.relay_ip_bin, y.relay_ip_bin);
+}
+
+int reject_by_reason(const void* a, const void* b)
+{
+    return compare_texts_nocase(reject_of(a).reason, reject_of(b).reason);
+}
+
+int reject_by_from_dom(const void* a, const void* b)
+{
+    const milter_reject_stat& x = reject_of(a);
+    const milter_reject_stat& y = reject_of(b);
+    return relay_domain_rule(x.from_dom_l1, y.from_dom_l1, x.from_dom_l2, y.from_dom_l2, x.env_from, y.env_from,
+                             x.relay_ip_bin, y.relay_ip_bin);
+}
+
+int reject_by_recipient(const void* a, const void* b)
+{
+    return compare_texts_nocase(reject_of(a).env_to, reject_of(b).env_to);
+}
+
+int reject_by_time(const void* a, const void* b)
+{
+    return lower_first(reject_of(a).first_time, reject_of(b).first_time);
+}
+
+compare_function reject_comparison(int order)
+{
+    switch (order) {
+    case SORT_BY_NAME: return reject_by_sender;
+    case SORT_BY_SIZE: return reject_by_size;
+    case SORT_BY_COUNT: return reject_by_count;
+    case SORT_BY_RELAY_NAME: return reject_by_relay_name;
+    case SORT_BY_RELAY_ADDR: return reject_by_relay_addr;
+    case SORT_BY_RELAY_DOM_L1: return reject_by_relay_dom_l1;
+    case SORT_BY_RELAY_DOM_L2: return reject_by_relay_dom_l2;
+    case SORT_BY_REASON: return reject_by_reason;
+    case SORT_BY_FROM_DOM_MIL: return reject_by_from_dom;
+    case SORT_BY_RECIPIENT: return reject_by_recipient;
+    case SORT_BY_TIME: return reject_by_time;
+    default: return nullptr;
+    }
+}
+
+// Sorts a table with libbsd's stable mergesort through a working copy; the
+// table keeps its order when the copy cannot be made or the sort fails.
+template <class T>
+void merge_sort_table(std::vector<T>& table, compare_function compare, const char* memory_message)
+{
+    if (table.size() < 2 || settings.merge_sort != 1 || compare == nullptr)
+        return;
+    std::vector<T> work;
+    try {
+        work.assign(table.begin(), table.end());
+    } catch (const std::bad_alloc&) {
+        error_message(memory_message);
+        error_message("ERR: try slow sorting method!\n");
+        return;
+    }
+    mergesort(work.data(), work.size(), sizeof(T), compare);
+    std::copy(work.begin(), work.end(), table.begin());
+}
+
+// Summary by relay, level-2 order: relays with a level-2 domain first (by
+// domain, relay name in domain order, address), then the others by address.
+bool summary_relay_before(const summary_relay_stat& a, const summary_relay_stat& b)
+{
+    if (a.dom_l2 == nullptr || b.dom_l2 == nullptr) {
+        if (a.dom_l2 != b.dom_l2)
+            return a.dom_l2 != nullptr;
+        return a.ip_bin < b.ip_bin;
+    }
+    if (int c = strcasecmp(a.dom_l2, b.dom_l2))
+        return c < 0;
+    if (int c = compare_domain_names(a.name, b.name))
+        return c < 0;
+    return a.ip_bin < b.ip_bin;
+}
+
 compare_function pair_comparison(int order)
 {
     switch (order) {
@@ -238,22 +354,43 @@ int compare_domain_names(const char* a, const char* b)
 
 void sort_env_pairs(std::vector<env_pair_stat>& pairs, int order)
 {
-    if (pairs.size() < 2 || settings.merge_sort != 1)
-        return;
-    compare_function compare = pair_comparison(order);
-    if (compare == nullptr)
-        return;
-    std::vector<env_pair_stat> work;
-    try {
-        work.assign(pairs.begin(), pairs.end());
-    } catch (const std::bad_alloc&) {
-        error_message("ERR: cannot get memory for envelope pairs mergesort!\n");
-        error_message("ERR: try slow sorting method!\n");
-        return;
-    }
-    // On failure mergesort leaves the array as it was; that order is kept.
-    mergesort(work.data(), work.size(), sizeof(env_pair_stat), compare);
-    std::copy(work.begin(), work.end(), pairs.begin());
+    merge_sort_table(pairs, pair_comparison(order), "ERR: cannot get memory for envelope pairs mergesort!\n");
+}
+
+void sort_milter_rejects(std::vector<milter_reject_stat>& rejects, int order)
+{
+    merge_sort_table(rejects, reject_comparison(order), "ERR: cannot get memory for milter reject mergesort!\n");
+}
+
+void sort_reject_reasons(std::vector<reject_reason_stat>& reasons, int order)
+{
+    if (order == SORT_BY_COUNT)
+        stable_exchange_order(reasons,
+                              [](const reject_reason_stat& a, const reject_reason_stat& b) { return a.count > b.count; });
+    else if (order == SORT_BY_NAME)
+        stable_exchange_order(reasons, [](const reject_reason_stat& a, const reject_reason_stat& b) {
+            return compare_texts_nocase(a.reason, b.reason) < 0;
+        });
+}
+
+void sort_summary_relays(std::vector<summary_relay_stat>& relays, int order)
+{
+    if (order == SORT_BY_COUNT)
+        stable_exchange_order(relays,
+                              [](const summary_relay_stat& a, const summary_relay_stat& b) { return a.total > b.total; });
+    else if (order == SORT_BY_RELAY_DOM_L2)
+        stable_exchange_order(relays, summary_relay_before);
+}
+
+void sort_summary_recipients(std::vector<summary_rcpt_stat>& recipients, int order)
+{
+    if (order == SORT_BY_COUNT)
+        stable_exchange_order(recipients,
+                              [](const summary_rcpt_stat& a, const summary_rcpt_stat& b) { return a.total > b.total; });
+    else if (order == SORT_BY_NAME)
+        stable_exchange_order(recipients, [](const summary_rcpt_stat& a, const summary_rcpt_stat& b) {
+            return compare_texts(a.name, b.name) < 0;
+        });
 }
 
 void sort_env_members(std::vector<env_mem_stat>& members, int order)

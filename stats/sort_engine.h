@@ -11,8 +11,10 @@
 
 #include "stats/domain_stats.h"
 #include "stats/envelope_stats.h"
+#include "stats/milter_stats.h"
 #include "stats/relay_stats.h"
 #include "stats/ruleset_stats.h"
+#include "stats/summary_stats.h"
 
 enum sort_order : int {
     SORT_BY_NAME = 1,
@@ -43,6 +45,14 @@ void sort_relay_members(std::vector<relay_mem_stat>& members, int order);
 void sort_domains(std::vector<domain_stat>& domains, int order);
 // Ruleset rejects: 4.
 void sort_ruleset_rejects(std::vector<ruleset_reject_stat>& rejects, int order);
+// Milter rejects (libbsd mergesort, only when merge_sort is 1): 1 3 4 5 7 8 9 11 12 13 16.
+void sort_milter_rejects(std::vector<milter_reject_stat>& rejects, int order);
+// Reject reasons: 4 and 1 (reason by strcasecmp).
+void sort_reject_reasons(std::vector<reject_reason_stat>& reasons, int order);
+// Summary by relay: 4 (total) and 9 (level-2 domain, relay name, address).
+void sort_summary_relays(std::vector<summary_relay_stat>& relays, int order);
+// Summary by recipient: 4 (total) and 1 (name by strcmp).
+void sort_summary_recipients(std::vector<summary_rcpt_stat>& recipients, int order);
 
 // Compares host names label by label from the right; where one name runs
 // out of dots first, the one with more labels left comes first. Absent

@@ -11,6 +11,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <cstdint>
 #include <vector>
 
 #include "driver/settings.h"
@@ -177,6 +178,70 @@ TEST(SortEngine, ShortTableOrdersMatchTheExchangeSort)
         check(rejects, sort_ruleset_rejects, SORT_BY_COUNT,
               [](const ruleset_reject_stat& a, const ruleset_reject_stat& b) { return larger_first(a.count, b.count); },
               [](const ruleset_reject_stat& x) { return x.size; });
+    }
+}
+
+TEST(SortEngine, MilterAndSummaryOrdersMatchTheExchangeSort)
+{
+    settings = program_settings{};
+    using reject_compare = std::function<int(const milter_reject_stat&, const milter_reject_stat&)>;
+    const std::pair<int, reject_compare> orders[] = {
+        {SORT_BY_NAME, [](auto& a, auto& b) { return nocase(a.env_from, b.env_from); }},
+        {SORT_BY_SIZE, [](auto& a, auto& b) { return larger_first(a.size, b.size); }},
+        {SORT_BY_COUNT, [](auto& a, auto& b) { return larger_first(a.count, b.count); }},
+        {SORT_BY_RELAY_NAME, [](auto& a, auto& b) { return nocase(a.relay_name, b.relay_name); }},
+        {SORT_BY_RELAY_ADDR, [](auto& a, auto& b) { return -larger_first(a.relay_ip_bin, b.relay_ip_bin); }},
+        {SORT_BY_REASON, [](auto& a, auto& b) { return nocase(a.reason, b.reason); }},
+        {SORT_BY_RECIPIENT, [](auto& a, auto& b) { return nocase(a.env_to, b.env_to); }},
+        {SORT_BY_TIME, [](auto& a, auto& b) { return -larger_first(a.first_time, b.first_time); }},
+    };
+    for (unsigned seed = 1; seed <= 150; ++seed) {
+        random_texts r(seed);
+        std::vector<milter_reject_stat> rejects;
+        std::vector<summary_relay_stat> relays;
+        for (unsigned i = 0, n = 1 + seed % 30; i < n; ++i) {
+            milter_reject_stat k{};
+            k.count = r.number(3);
+            k.size = r.number(3);
+            k.first_time = r.number(3);
+            k.env_from = r.text();
+            k.env_to = r.text();
+            k.reason = r.text();
+            k.relay_name = r.text();
+            k.relay_ip_bin = r.number(3);
+            k.date = reinterpret_cast<const char*>(std::uintptr_t{i + 1});  // identity
+            rejects.push_back(k);
+            summary_relay_stat s{};
+            s.name = r.text(false);
+            s.dom_l2 = r.text();
+            s.ip_bin = r.number(3);
+            s.total = r.number(3);
+            s.from_msgs = i;  // identity
+            relays.push_back(s);
+        }
+        for (const auto& [order, reference] : orders) {
+            std::vector<milter_reject_stat> got = rejects, want = rejects;
+            sort_milter_rejects(got, order);
+            exchange_sort(want, reference);
+            for (std::size_t i = 0; i < got.size(); ++i)
+                ASSERT_EQ(got[i].date, want[i].date) << "order " << order << " seed " << seed;
+        }
+        std::vector<summary_relay_stat> got = relays, want = relays;
+        sort_summary_relays(got, SORT_BY_RELAY_DOM_L2);
+        exchange_sort(want, std::function([](const summary_relay_stat& a, const summary_relay_stat& b) {
+            if (!a.dom_l2 || !b.dom_l2) {
+                if (a.dom_l2 != b.dom_l2)
+                    return a.dom_l2 ? -1 : 1;
+                return -larger_first(a.ip_bin, b.ip_bin);
+            }
+            if (int c = strcasecmp(a.dom_l2, b.dom_l2))
+                return c;
+            if (int c = compare_domain_names(a.name, b.name))
+                return c;
+            return -larger_first(a.ip_bin, b.ip_bin);
+        }));
+        for (std::size_t i = 0; i < got.size(); ++i)
+            ASSERT_EQ(got[i].from_msgs, want[i].from_msgs) << "summary relays, seed " << seed;
     }
 }
 
