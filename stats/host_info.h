@@ -17,8 +17,11 @@
 #include "input/pairing_index.h"
 #include "stats/domain_stats.h"
 #include "stats/envelope_stats.h"
+#include "stats/milter_stats.h"
+#include "stats/msg_rej_stats.h"
 #include "stats/relay_stats.h"
 #include "stats/ruleset_stats.h"
+#include "stats/summary_stats.h"
 
 inline constexpr std::size_t host_table_size = 4;
 
@@ -122,6 +125,28 @@ struct host_info {
     std::uint32_t rulrej_count = 0;
     std::uint32_t rulrej_refs = 0;
     std::vector<ruleset_reject_stat> rulrej_list;
+
+    // Milter reject statistics.
+    double milrej_size = 0;
+    std::uint32_t milrej_count = 0;
+    std::uint32_t milrej_refs = 0;
+    std::vector<milter_reject_stat> milrej_list;
+    std::uint32_t rej_reason_count = 0;
+    std::uint32_t rej_reason_refs = 0;
+    std::vector<reject_reason_stat> rej_reason_list;
+    std::uint32_t milrej_rcpt_count = 0;
+    std::uint32_t milrej_rcpt_refs = 0;
+    std::vector<env_mem_stat> milrej_rcpt_list;
+
+    // Summaries by relay and by recipient.
+    std::uint32_t sum_relay_count = 0;
+    std::vector<summary_relay_stat> sum_relay_list;
+    std::uint32_t sum_rcpt_count = 0;
+    std::vector<summary_rcpt_stat> sum_rcpt_list;
+
+    // Messages/rejects statistics.
+    std::uint32_t msg_rej_count = 0;
+    std::vector<msg_rej_stat> msg_rej_list;
 
     pairing_index index;  // finds pending records and chain elements by queue id
     arena memory;         // texts and records kept for this host
