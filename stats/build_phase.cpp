@@ -3,7 +3,14 @@
 // before the summaries and the messages/rejects statistics).
 #include "stats/build_phase.h"
 
+#include "stats/domain_stats.h"
+#include "stats/envelope_stats.h"
 #include "stats/general_stats.h"
+#include "stats/milter_stats.h"
+#include "stats/msg_rej_stats.h"
+#include "stats/relay_stats.h"
+#include "stats/ruleset_stats.h"
+#include "stats/summary_stats.h"
 
 namespace {
 
@@ -11,15 +18,15 @@ using S = program_settings;
 
 const build_step steps[] = {
     {"Build general information", nullptr, build_general_information},
-    {"Build domains information (envelopes)", &S::PrintEnvDomInfo, nullptr},
-    {"Build domains information (relays)", &S::PrintRelDomInfo, nullptr},
-    {"Build envelope senders/recipients information", &S::PrintEnvInfo, nullptr},
-    {"Build relays information", &S::PrintRelInfo, nullptr},
-    {"Build ruleset rejects information", &S::PrintRlrRejInfo, nullptr},
-    {"Build milter rejects information", &S::PrintMilRejInfo, nullptr},
-    {"Build summary information (relays)", &S::PrintSumInfoRelays, nullptr},
-    {"Build summary information (recipients)", &S::PrintSumInfoRecipients, nullptr},
-    {"Build messages/rejects statistics", &S::PrintMsgRejStat, nullptr},
+    {"Build domains information (envelopes)", &S::PrintEnvDomInfo, build_envelope_domain_statistics},
+    {"Build domains information (relays)", &S::PrintRelDomInfo, build_relay_domain_statistics},
+    {"Build envelope senders/recipients information", &S::PrintEnvInfo, build_envelope_statistics},
+    {"Build relays information", &S::PrintRelInfo, build_relay_statistics},
+    {"Build ruleset rejects information", &S::PrintRlrRejInfo, build_ruleset_statistics},
+    {"Build milter rejects information", &S::PrintMilRejInfo, build_milter_statistics},
+    {"Build summary information (relays)", &S::PrintSumInfoRelays, build_relay_summary},
+    {"Build summary information (recipients)", &S::PrintSumInfoRecipients, build_recipient_summary},
+    {"Build messages/rejects statistics", &S::PrintMsgRejStat, build_msg_rej_statistics},
 };
 
 }  // namespace

@@ -23,8 +23,15 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
 
+# Masks what changes from run to run: the binary's path, the build date and
+# revision, and (for a case without a frozen clock) every time stamp.
 mask() {
-    sed -E -e "s|^$bin$|<BINARY>|" -e 's/[A-Z][a-z]{2} [A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}/<TIME>/g' \
+    if [ "$2" = frozen ]; then
+        time_rule='s/^$//'
+    else
+        time_rule='s/[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}/<TIME>/g'
+    fi
+    sed -E -e "s|^$bin\$|<BINARY>|" -e "$time_rule" \
            -e 's/^Built:   [A-Z][a-z]{2} [ 0-9]{2} [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}$/Built:   <DATE> <TIME>/' \
            -e 's/^Code revision:  .*$/Code revision:  <REVISION>/' "$1"
 }
@@ -48,8 +55,10 @@ for case_dir in "$root"/cases/*/; do
         exec "$bin" "$@" <"$input" >"$work/out" 2>"$work/err"
     )
     echo $? >"$work/status"
-    mask "$work/out" >"$work/stdout"
-    mask "$work/err" >"$work/stderr"
+    clock=running
+    [ -f "$case_dir/now" ] && clock=frozen
+    mask "$work/out" $clock >"$work/stdout"
+    mask "$work/err" $clock >"$work/stderr"
     case_failed=0
     for what in stdout stderr status; do
         if [ "$update" = "--update" ]; then

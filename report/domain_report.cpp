@@ -1,0 +1,305 @@
+// Writing the envelope and relay domain reports in ASCII, single-file HTML
+// and split HTML. Reads the built domain tables of every used host (trusted;
+// the HTML views sort them in place). Domain and host names come from the
+// log: in HTML they pass through html_text or the framework's host helpers,
+// in ASCII they print unchanged.
+#include "report/domain_report.h"
+
+#include <cstdio>
+#include <span>
+
+#include "driver/messages.h"
+#include "driver/settings.h"
+#include "driver/text_util.h"
+#include "geo/tld_names.h"
+#include "stats/sort_engine.h"
+
+namespace {
+
+using S = program_settings;
+
+unsigned long ul(std::uint32_t value)
+{
+    return value;
+}
+
+const char* color()
+{
+    return settings.header_color.c_str();
+}
+
+// ---------------------------------------------------------------- files
+
+// Some files of these reports have open-failure messages of their own form,
+// so the message is given whole: true when `path` can be created, else the
+// message is written. Standard output (an empty path) always can.
+bool can_create(const std::string& path, const char* failure_message)
+{
+    if (path.empty())
+        return true;
+    std::FILE* probe = std::fopen(path.c_str(), "w");
+    if (probe == nullptr) {
+        error_message(failure_message);
+        return false;
+    }
+    std::fclose(probe);
+    return true;
+}
+
+// ---------------------------------------------------------------- levels
+
+std::vector<domain_stat>& list_of(domain_tables& tables, int level)
+{
+    return level == 1 ? tables.l1_list : tables.l2_list;
+}
+
+std::uint32_t count_of(const domain_tables& tables, int level)
+{
+    return level == 1 ? tables.l1_count : tables.l2_count;
+}
+
+domain_bases bases_of(const domain_tables& tables, int level)
+{
+    if (level == 1)
+        return {tables.l1_refs, tables.l1_send, tables.l1_recv, tables.l1_milrej};
+    return {tables.l2_refs, tables.l2_send, tables.l2_recv, tables.l2_milrej};
+}
+
+// ---------------------------------------------------------------- ASCII
+
+void write_ascii_level(report_file& out, const std::vector<domain_stat>& domains, int level, const char* kind)
+{
+    out.print("<<< Unsorted list of domains level-%d (%s) >>>\n", level, kind);
+    for (const domain_stat& domain : domains)
+        out.print("all=%lu send=%lu recv=%lu milrej=%lu %s\n", ul(domain.all), ul(domain.send), ul(domain.recv),
+                  ul(domain.milrej), text_or_null(domain.name));
+    out.write("\n");
+}
+
+void write_ascii_report(report_file& out, domain_tables host_info::*tables, const char* kind)
+{
+    for (host_info& host : used_hosts()) {
+        const domain_tables& t = host.*tables;
+        out.print("host: %s\n", host.host_name.c_str());
+        out.print("domains level-1 count: %lu\n", ul(t.l1_count));
+        out.print("domains level-2 count: %lu\n", ul(t.l2_count));
+        out.write("\n");
+        write_ascii_level(out, t.l1_list, 1, kind);
+        write_ascii_level(out, t.l2_list, 2, kind);
+    }
+}
+
+// ---------------------------------------------------------------- HTML
+
+void write_table_header(report_file& out)
+{
+    out.print("    <TABLE BORDER=1 WIDTH=\"100%%\">\n      <TR>\n        <TD ALIGN=left BGCOLOR=\"#%s\">Number</TD>\n",
+              color());
+    static const char* const titles[] = {
+        "Domain",     "Country/Purpose", "Total",          "Percent", "Senders",             "Percent",
+        "Recipients", "Percent",         "Milter/Rejects", "Percent", "Incoming total size", "Percent",
+    };
+    for (const char* title : titles)
+        out.print("        <TD ALIGN=center BGCOLOR=\"#%s\">%s</TD>\n", color(), title);
+    out.write("      </TR>\n");
+}
+
+void write_count_cells(report_file& out, std::uint32_t count, std::uint32_t base)
+{
+    out.print("        <TD ALIGN=center>%lu</TD>\n", ul(count));
+    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(count, base));
+}
+
+void write_domain_row(report_file& out, const host_info& host, const domain_stat& domain, unsigned long number,
+                      const domain_bases& bases)
+{
+    const char* country = tld_to_name(domain.name);
+    out.write("      <TR>\n");
+    out.print("        <TD ALIGN=center>%lu</TD>\n", number);
+    out.print("        <TD ALIGN=center>%s</TD>\n", html_text(domain.name).c_str());
+    out.print("        <TD ALIGN=center>%s</TD>\n", country ? country : "unknown");
+    write_count_cells(out, domain.all, bases.all);
+    write_count_cells(out, domain.send, bases.send);
+    write_count_cells(out, domain.recv, bases.recv);
+    write_count_cells(out, domain.milrej, bases.milrej);
+    out.print("        <TD ALIGN=center>%s</TD>\n", format_grouped(domain.size).c_str());
+    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(domain.size, host.in_total_size));
+    out.write("      </TR>\n");
+}
+
+// The views: by value only sorts (its heading says the count), by name
+// sorts and shows the table with the bases of its level.
+template <domain_tables host_info::*Tables, int Level>
+std::uint32_t level_count(const host_info& host)
+{
+    return count_of(host.*Tables, Level);
+}
+
+template <domain_tables host_info::*Tables, int Level>
+void sorted_by_value(report_file&, host_info& host)
+{
+    sort_domains(list_of(host.*Tables, Level), SORT_BY_VALUE);
+}
+
+template <domain_tables host_info::*Tables, int Level>
+void sorted_by_name(report_file& out, host_info& host)
+{
+    domain_tables& tables = host.*Tables;
+    sort_domains(list_of(tables, Level), SORT_BY_NAME);
+    write_domain_table(out, host, list_of(tables, Level), bases_of(tables, Level));
+}
+
+// One file of split mode; its open-failure message is given whole.
+struct domain_view {
+    setting_text program_settings::*key;
+    const char* open_failure;
+    const char* heading;
+    host_count count;
+    host_body body;
+};
+
+void write_split_views(std::span<const domain_view> views)
+{
+    for (const domain_view& view : views) {
+        const setting_text& name = settings.*view.key;
+        if (!name)
+            continue;
+        const std::string path = report_path_for(name);
+        if (!can_create(path, view.open_failure))
+            continue;
+        report_file out(path, "dom_view_out");
+        if (!out)
+            continue;
+        write_html_header(out);
+        for (host_info& host : used_hosts()) {
+            write_view_heading(out, view.heading, host, view.count(host));
+            view.body(out, host);
+        }
+        write_html_footer(out);
+    }
+}
+
+// ---------------------------------------------------------------- the two reports
+
+struct domain_report {
+    domain_tables host_info::*tables;
+    const char* ascii_kind;
+    const char* token;              // of the ordinary open-failure message
+    const char* ascii_open_failure;  // main file, ASCII (and any format but HTML)
+    const char* html_open_failure;   // main file, HTML
+    std::span<const html_section> sections;
+    std::span<const domain_view> views;
+};
+
+constexpr auto env = &host_info::env_dom;
+constexpr auto rel = &host_info::rel_dom;
+
+const html_section env_sections[] = {
+    {"domL1val", "Domains level-1 sorted by value", "    <H3>%s (%lu domains level-1 sorted by value)</H3>\n",
+     level_count<env, 1>, sorted_by_value<env, 1>},
+    {"domL1nam", "Domains level-1 sorted by name", "    <H3>%s (%lu domains level-1 sorted by name)</H3>\n",
+     level_count<env, 1>, sorted_by_name<env, 1>},
+    {"domL2val", "Domains level-2 sorted by value", "    <H3>%s (%lu domains level-2 sorted by value)</H3>\n",
+     level_count<env, 2>, sorted_by_value<env, 2>},
+    {"domL2nam", "Domains level-2 sorted by name", "    <H3>%s (%lu domains level-2 sorted by name)</H3>\n",
+     level_count<env, 2>, sorted_by_name<env, 2>},
+};
+
+const html_section relay_sections[] = {
+    {"domL1val", "Domains level-1 sorted by value", "    <H3>%s (%lu domains level-1 sorted by value)</H3>\n",
+     level_count<rel, 1>, sorted_by_value<rel, 1>},
+    {"domL1nam", "Domains level-1 sorted by name", "    <H3>%s (%lu domains level-1 sorted by name)</H3>\n",
+     level_count<rel, 1>, sorted_by_name<rel, 1>},
+    {"domL2val", "Domains level-2 sorted by value", "    <H3>%s (%lu domains level-2 sorted by value)</H3>\n",
+     level_count<rel, 2>, sorted_by_value<rel, 2>},
+    {"domL2nam", "Domains level-2 sorted by name", "    <H3>%s (%lu domains level-2 sorted by name)</H3>\n",
+     level_count<rel, 2>, sorted_by_name<rel, 2>},
+};
+
+const domain_view env_views[] = {
+    {&S::OutputEnvDomByValueFile_Lvl_1, "ERROR: cannot open env_dom_val_file_lvl_1 file!\n",
+     "    <H3>%s (%lu domains level-1 sorted by value, envelopes)</H3>\n", level_count<env, 1>,
+     sorted_by_value<env, 1>},
+    {&S::OutputEnvDomByNameFile_Lvl_1, "ERROR: cannot open env_dom_nam_file_lvl_1 file!\n",
+     "    <H3>%s (%lu domains level-1 sorted by name, envelopes)</H3>\n", level_count<env, 1>,
+     sorted_by_name<env, 1>},
+    {&S::OutputEnvDomByValueFile_Lvl_2, "ERROR: cannot open env_dom_val_file_lvl_2 file!\n",
+     "    <H3>%s (%lu domains level-2 sorted by value, envelopes)</H3>\n", level_count<env, 2>,
+     sorted_by_value<env, 2>},
+    {&S::OutputEnvDomByNameFile_Lvl_2, "ERROR: cannot env_open dom_nam_file_lvl_2 file!\n",
+     "    <H3>%s (%lu domains level-2 sorted by name, envelopes)</H3>\n", level_count<env, 2>,
+     sorted_by_name<env, 2>},
+};
+
+const domain_view relay_views[] = {
+    {&S::OutputRelDomByValueFile_Lvl_1, "ERROR: cannot open rel_dom_val_file_lvl_1 file!\n",
+     "    <H3>%s (%lu domains level-1 sorted by value)</H3>\n", level_count<rel, 1>, sorted_by_value<rel, 1>},
+    {&S::OutputRelDomByNameFile_Lvl_1, "ERROR: cannot open rel_dom_nam_file_lvl_1 file!\n",
+     "    <H3>%s (%lu domains level-1 sorted by name)</H3>\n", level_count<rel, 1>, sorted_by_name<rel, 1>},
+    {&S::OutputRelDomByValueFile_Lvl_2, "ERROR: cannot rel_open dom_val_file_lvl_2 file!\n",
+     "    <H3>%s (%lu domains level-2 sorted by value)</H3>\n", level_count<rel, 2>, sorted_by_value<rel, 2>},
+    {&S::OutputRelDomByNameFile_Lvl_2, "ERROR: cannot rel_open dom_nam_file_lvl_2 file!\n",
+     "    <H3>%s (%lu domains level-2 sorted by name)</H3>\n", level_count<rel, 2>, sorted_by_name<rel, 2>},
+};
+
+const domain_report env_report{
+    env,
+    "envelopes",
+    "env_dom_info_out",
+    "ERROR: cannot open env_dom_info_out file!\n",
+    "ERROR: cannot open env_dom_info_out file!\n",
+    env_sections,
+    env_views,
+};
+
+const domain_report relay_report{
+    rel,
+    "relays",
+    "rel_dom_info_out",
+    "ERROR: cannot open rel_dom_info_out file!\n",
+    "ERROR: cannot rel_open dom_info_out file!\n",
+    relay_sections,
+    relay_views,
+};
+
+const char* const rule_after_index = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n";
+
+int write_domain_report(const domain_report& report, const std::string& path, int format)
+{
+    if (format == FORMAT_HTML && settings.SplitHtmlOutput == 1) {
+        write_split_views(report.views);
+        return 0;
+    }
+    if (!can_create(path, format == FORMAT_HTML ? report.html_open_failure : report.ascii_open_failure))
+        return 1;
+    report_file out(path, report.token);
+    if (!out)
+        return 1;
+    if (format == FORMAT_ASCII)
+        write_ascii_report(out, report.tables, report.ascii_kind);
+    else if (format == FORMAT_HTML && settings.SplitHtmlOutput == 0)
+        write_sectioned_report(out, report.sections, rule_after_index);
+    return 0;
+}
+
+}  // namespace
+
+void write_domain_table(report_file& out, const host_info& host, const std::vector<domain_stat>& domains,
+                        const domain_bases& bases)
+{
+    write_table_header(out);
+    unsigned long number = 0;
+    for (const domain_stat& domain : domains)
+        write_domain_row(out, host, domain, ++number, bases);
+    out.write("    </TABLE><P>\n");
+}
+
+int write_env_domain_report(const std::string& path, int format)
+{
+    return write_domain_report(env_report, path, format);
+}
+
+int write_relay_domain_report(const std::string& path, int format)
+{
+    return write_domain_report(relay_report, path, format);
+}

@@ -1,0 +1,350 @@
+// Writing the envelope report in ASCII, single-file HTML or split HTML.
+// Reads the built envelope statistics (trusted) and sorts the host's tables
+// in place before each view, so every view inherits the tie order of the
+// one before. Texts from the log print unchanged in ASCII ("(null)" when
+// absent) and go through html_text in HTML (empty when absent).
+#include "report/envelope_report.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "driver/settings.h"
+#include "driver/text_util.h"
+#include "input/field_extraction.h"
+#include "stats/sort_engine.h"
+
+namespace {
+
+unsigned long ul(std::uint32_t value)
+{
+    return value;
+}
+
+const char* color()
+{
+    return settings.header_color.c_str();
+}
+
+// ---------------------------------------------------------------- ASCII
+
+void write_ascii_host(report_file& out, const host_info& host)
+{
+    out.print("host: %s\n", host.host_name.c_str());
+    out.print("envelope pairs count: %lu\n", ul(host.env_pair_count));
+    out.print("envelope pairs count (all references): %lu\n", ul(host.env_pair_refs));
+    out.print("envelope senders count: %lu\n", ul(host.env_sender_count));
+    out.print("envelope recipients count: %lu\n", ul(host.env_rcpt_count));
+    out.write("\n<<< Unsorted list of envelope pairs >>>\n");
+    for (const env_pair_stat& pair : host.env_pair_list)
+        out.print("s='%s','%s','%s'  r='%s','%s','%s'  size=%.0f count=%lu\n", text_or_null(pair.sender),
+                  text_or_null(pair.from_relay), text_or_null(pair.from_ip), text_or_null(pair.recipient),
+                  text_or_null(pair.to_relay), text_or_null(pair.to_ip), pair.size, ul(pair.count));
+    out.write("\n<<< Unsorted list of envelope senders >>>\n");
+    for (const env_mem_stat& sender : host.env_sender_list)
+        out.print("s='%s' size=%.0f count=%lu\n", text_or_null(sender.name), sender.size, ul(sender.count));
+    out.write("\n<<< Unsorted list of envelope recipients >>>\n");
+    for (const env_mem_stat& recipient : host.env_rcpt_list)
+        out.print("s='%s' size=%.0f count=%lu\n", text_or_null(recipient.name), recipient.size, ul(recipient.count));
+    out.write("\n");
+}
+
+void write_ascii_report(report_file& out)
+{
+    for (const host_info& host : used_hosts())
+        write_ascii_host(out, host);
+}
+
+// ---------------------------------------------------------------- pair table
+
+void write_pair_table_header(report_file& out)
+{
+    out.print("    <TABLE BORDER=1>\n      <TR>\n        <TD ALIGN=left BGCOLOR=\"#%s\">Number</TD>\n", color());
+    for (const char* title : {"Sender/Relay", "Recipient/Relay", "Other Recipients"})
+        out.print("        <TD ALIGN=left BGCOLOR=\"#%s\">%s</TD>\n", color(), title);
+    for (const char* title : {"Total Size", "Percent", "Total Messages", "Percent", "Status"})
+        out.print("        <TD ALIGN=center BGCOLOR=\"#%s\">%s</TD>\n", color(), title);
+    out.write("      </TR>\n");
+}
+
+void write_sender_cell(report_file& out, const env_pair_stat& pair)
+{
+    const std::string sender = html_text(pair.sender);
+    const std::string relay = html_text(pair.from_relay);
+    if (pair.from_ip == nullptr)
+        out.print("        <TD ALIGN=left>%s<BR>(%s)</TD>\n", sender.c_str(), relay.c_str());
+    else if (pair.from_geo_dom == nullptr)
+        out.print("        <TD ALIGN=left>%s<BR>(%s [%s])</TD>\n", sender.c_str(), relay.c_str(),
+                  html_text(pair.from_ip).c_str());
+    else
+        out.print("        <TD ALIGN=left>%s<BR>(%s [%s],[%s])</TD>\n", sender.c_str(), relay.c_str(),
+                  html_text(pair.from_ip).c_str(), html_text(pair.from_geo_dom).c_str());
+}
+
+void write_recipient_cell(report_file& out, const env_pair_stat& pair)
+{
+    const std::string recipient = html_text(pair.recipient);
+    const std::string relay = html_text(pair.to_relay);
+    if (pair.to_ip == nullptr)
+        out.print("        <TD ALIGN=left>%s<BR>(%s)</TD>\n", recipient.c_str(), relay.c_str());
+    else
+        out.print("        <TD ALIGN=left>%s<BR>(%s [%s])</TD>\n", recipient.c_str(), relay.c_str(),
+                  html_text(pair.to_ip).c_str());
+}
+
+void write_other_rcpts_cell(report_file& out, const env_pair_stat& pair)
+{
+    if (pair.other_rcpts_head == nullptr) {
+        out.write("        <TD ALIGN=center>-----</TD>\n");
+        return;
+    }
+    out.write("        <TD ALIGN=left>");
+    for (const other_rcpt* entry = pair.other_rcpts_head; entry; entry = entry->next)
+        out.print("%s [%lu]<BR>", html_text(entry->name).c_str(), ul(entry->count));
+    out.write("        </TD>\n");
+}
+
+// The grouped size with its blanks as "&nbsp;".
+void write_pair_size_cell(report_file& out, double size)
+{
+    const std::string grouped = format_grouped(size);
+    char spaced[64];
+    if (escape_spaces(grouped.c_str(), grouped.size(), spaced, sizeof spaced) != 0)
+        spaced[0] = '\0';
+    out.print("        <TD ALIGN=center>%s</TD>\n", spaced);
+}
+
+// "hh:mm:ss" of the first time, or "first,last" when they differ.
+std::string status_time_text(const pair_status& status)
+{
+    char first[32] = "", last[32] = "", joined[128];
+    std::tm local{};
+    if (localtime_r(&status.first_time, &local))
+        std::strftime(first, sizeof first, "%T", &local);
+    if (status.first_time == status.last_time)
+        return first;
+    if (localtime_r(&status.last_time, &local))
+        std::strftime(last, sizeof last, "%T", &local);
+    std::snprintf(joined, sizeof joined, "%s,%s", first, last);
+    return joined;
+}
+
+void write_status_cell(report_file& out, const env_pair_stat& pair)
+{
+    if (pair.statuses_head == nullptr) {
+        out.write("        <TD ALIGN=center>-----</TD>\n");
+        return;
+    }
+    out.write("        <TD ALIGN=left>");
+    for (const pair_status* status = pair.statuses_head; status; status = status->next)
+        out.print("%s [%lu]<BR>(%s)<BR>", html_text(status->status).c_str(), ul(status->count),
+                  status_time_text(*status).c_str());
+    out.write("        </TD>\n");
+}
+
+void write_pair_row(report_file& out, const host_info& host, const env_pair_stat& pair, unsigned long number)
+{
+    out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", number);
+    write_sender_cell(out, pair);
+    write_recipient_cell(out, pair);
+    write_other_rcpts_cell(out, pair);
+    write_pair_size_cell(out, pair.size);
+    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(pair.size, host.in_total_size));
+    out.print("        <TD ALIGN=center>%lu</TD>\n", ul(pair.count));
+    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(pair.count, host.env_pair_refs));
+    write_status_cell(out, pair);
+    out.write("      </TR>\n");
+}
+
+// ---------------------------------------------------------------- member tables
+
+// The sender table shares counts out over the inbound messages, the
+// recipient table over the outbound ones.
+void write_member_table(report_file& out, const host_info& host, const std::vector<env_mem_stat>& members,
+                        const char* title, std::uint32_t messages)
+{
+    out.print("    <TABLE BORDER=1 WIDTH=\"80%%\">\n      <TR>\n        <TD ALIGN=left BGCOLOR=\"#%s\">Number</TD>\n",
+              color());
+    out.print("        <TD ALIGN=left BGCOLOR=\"#%s\">%s</TD>\n", color(), title);
+    for (const char* column : {"Total Size", "Percent", "Total Messages", "Percent"})
+        out.print("        <TD ALIGN=center BGCOLOR=\"#%s\">%s</TD>\n", color(), column);
+    out.write("      </TR>\n");
+    unsigned long number = 0;
+    for (const env_mem_stat& member : members) {
+        out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", ++number);
+        out.print("        <TD ALIGN=left>%s</TD>\n", html_text(member.name).c_str());
+        out.print("        <TD ALIGN=center>%s</TD>\n", format_grouped(member.size).c_str());
+        out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(member.size, host.in_total_size));
+        out.print("        <TD ALIGN=center>%lu</TD>\n", ul(member.count));
+        out.print("        <TD ALIGN=center>%5.2f</TD>\n      </TR>\n", percent_of(member.count, messages));
+    }
+    out.write("    </TABLE><P>\n");
+}
+
+// ---------------------------------------------------------------- views
+
+std::uint32_t pair_count(const host_info& host)
+{
+    return host.env_pair_count;
+}
+
+std::uint32_t virus_pair_count(const host_info& host)
+{
+    std::uint32_t count = 0;
+    for (const env_pair_stat& pair : host.env_pair_list)
+        count += is_virus_pair(pair) ? 1 : 0;
+    return count;
+}
+
+std::uint32_t sender_count(const host_info& host)
+{
+    return host.env_sender_count;
+}
+
+std::uint32_t recipient_count(const host_info& host)
+{
+    return host.env_rcpt_count;
+}
+
+// A view that shows only its heading: the sorts, no table.
+template <int... Orders>
+void sort_pairs(report_file&, host_info& host)
+{
+    (sort_env_pairs(host.env_pair_list, Orders), ...);
+}
+
+template <int Order>
+void pair_table(report_file& out, host_info& host)
+{
+    sort_env_pairs(host.env_pair_list, Order);
+    write_env_pair_table(out, host, pair_table_mode::all_pairs);
+}
+
+template <int Order>
+void sender_table(report_file& out, host_info& host)
+{
+    sort_env_members(host.env_sender_list, Order);
+    write_member_table(out, host, host.env_sender_list, "Sender", host.in_messages);
+}
+
+template <int Order>
+void recipient_table(report_file& out, host_info& host)
+{
+    sort_env_members(host.env_rcpt_list, Order);
+    write_member_table(out, host, host.env_rcpt_list, "Recipient", host.out_messages);
+}
+
+const html_section sections[] = {
+    {"envsiz", "Envelope pairs sorted by size", "    <H3>%s (%lu envelope pairs sorted by size)</H3>\n", pair_count,
+     pair_table<SORT_BY_SIZE>},
+    {"envcnt", "Envelope pairs sorted by count", "    <H3>%s (%lu envelope pairs sorted by count)</H3>\n", pair_count,
+     pair_table<SORT_BY_COUNT>},
+    {"envdom", "Envelope pairs sorted by domain (env-from)",
+     "    <H3>%s (%lu envelope pairs sorted by domain [env-from])</H3>\n", pair_count, sort_pairs<SORT_BY_FROM_DOM>},
+    {"envrelnam", "Envelope pairs sorted by relay (name)", "    <H3>%s (%lu envelope pairs sorted by relay name)</H3>\n",
+     pair_count, sort_pairs<SORT_BY_RELAY_NAME>},
+    {"envreladr", "Envelope pairs sorted by relay (ip address)",
+     "    <H3>%s (%lu envelope pairs sorted by relay address)</H3>\n", pair_count, sort_pairs<SORT_BY_RELAY_ADDR>},
+    {"envreldoml1", "Envelope pairs sorted by relay (domain level-1)",
+     "    <H3>%s (%lu envelope pairs sorted by relay domain level-1)</H3>\n", pair_count,
+     sort_pairs<SORT_BY_RELAY_DOM_L1>},
+    {"envreldoml2", "Envelope pairs sorted by relay (domain level-2)",
+     "    <H3>%s (%lu envelope pairs sorted by relay domain level-2)</H3>\n", pair_count,
+     sort_pairs<SORT_BY_RELAY_DOM_L2>},
+    {"sndsiz", "Envelope senders sorted by size", "    <H3>%s (%lu envelope senders sorted by size)</H3>\n",
+     sender_count, sender_table<SORT_BY_SIZE>},
+    {"sndcnt", "Envelope senders sorted by count", "    <H3>%s (%lu envelope senders sorted by count)</H3>\n",
+     sender_count, sender_table<SORT_BY_COUNT>},
+    {"rcvsiz", "Envelope recipients sorted by size", "    <H3>%s (%lu envelope recipients sorted by size)</H3>\n",
+     recipient_count, recipient_table<SORT_BY_SIZE>},
+    {"rcvcnt", "Envelope recipients sorted by count", "    <H3>%s (%lu envelope recipients sorted by count)</H3>\n",
+     recipient_count, recipient_table<SORT_BY_COUNT>},
+};
+
+using S = program_settings;
+
+const split_view views[] = {
+    {&S::OutputEnvPairsBySize, "env_pair_siz", "    <H3>%s (%lu envelope pairs sorted by size)</H3>\n", pair_count,
+     pair_table<SORT_BY_SIZE>},
+    {&S::OutputEnvPairsByCount, "env_pair_count", "    <H3>%s (%lu envelope pairs sorted by count)</H3>\n",
+     pair_count, pair_table<SORT_BY_COUNT>},
+    {&S::OutputEnvPairsByVirusDom_Lvl_2, "env_pair_virus_dom_lvl_2",
+     "    <H3>%s (%lu envelope pairs sorted by relay domain-level-2 [virus messages only])</H3>\n", virus_pair_count,
+     sort_pairs<SORT_BY_RELAY_DOM_L2>},
+    {&S::OutputEnvPairsByVirusRelayAddr, "env_pair_virus_relay_addr",
+     "    <H3>%s (%lu envelope pairs sorted by relay address [virus messages only])</H3>\n", virus_pair_count,
+     sort_pairs<SORT_BY_RELAY_ADDR>},
+    {&S::OutputEnvPairsByVirusRcptName, "env_pair_virus_rcpt_name",
+     "    <H3>%s (%lu envelope pairs sorted by recipient name [virus messages only])</H3>\n", virus_pair_count,
+     sort_pairs<SORT_BY_RECIPIENT>},
+    {&S::OutputEnvPairsByRelayName, "env_pair_relay_nam", "    <H3>%s (%lu envelope pairs sorted by relay name)</H3>\n",
+     pair_count, sort_pairs<SORT_BY_RELAY_NAME>},
+    {&S::OutputEnvPairsByRelayAddr, "env_pair_relay_addr",
+     "    <H3>%s (%lu envelope pairs sorted by relay address)</H3>\n", pair_count, sort_pairs<SORT_BY_RELAY_ADDR>},
+    {&S::OutputEnvPairsByRelayDom_Lvl_2, "env_pair_relay_dom_lvl_2",
+     "    <H3>%s (%lu envelope pairs sorted by relay domain level-2)</H3>\n", pair_count,
+     sort_pairs<SORT_BY_RELAY_DOM_L2>},
+    {&S::OutputEnvPairsByRelayDom_Lvl_1, "env_pair_relay_dom_lvl_1",
+     "    <H3>%s (%lu envelope pairs sorted by relay domain level-1)</H3>\n", pair_count,
+     sort_pairs<SORT_BY_RELAY_DOM_L1>},
+    {&S::OutputEnvPairsByDomFrom, "env_pair_dom_from",
+     "    <H3>%s (%lu envelope pairs sorted by domain [env-from])</H3>\n", pair_count, sort_pairs<SORT_BY_FROM_DOM>},
+    {&S::OutputEnvSendersBySize, "env_senders_siz", "    <H3>%s (%lu envelope senders sorted by size)</H3>\n",
+     sender_count, sender_table<SORT_BY_SIZE>},
+    {&S::OutputEnvSendersByCount, "env_senders_count", "    <H3>%s (%lu envelope senders sorted by count)</H3>\n",
+     sender_count, sender_table<SORT_BY_COUNT>},
+    {&S::OutputEnvRecipientsBySize, "env_recipients_siz",
+     "    <H3>%s (%lu envelope recipients sorted by size)</H3>\n", recipient_count, recipient_table<SORT_BY_SIZE>},
+    {&S::OutputEnvRecipientsByCount, "env_recipients_count",
+     "    <H3>%s (%lu envelope recipients sorted by count)</H3>\n", recipient_count, recipient_table<SORT_BY_COUNT>},
+    {&S::OutputEnvPairsByRcptName, "env_pair_rcpt_nam",
+     "    <H3>%s (%lu envelope pairs sorted by recipient name)</H3>\n", pair_count,
+     sort_pairs<SORT_BY_RELAY_ADDR, SORT_BY_RECIPIENT>},
+    {&S::OutputEnvPairsByStatus, "env_pair_status", "    <H3>%s (%lu envelope pairs sorted by status)</H3>\n",
+     pair_count, sort_pairs<SORT_BY_STATUS>},
+    {&S::OutputEnvPairsByTime, "env_pair_time", "    <H3>%s (%lu envelope pairs sorted by time)</H3>\n", pair_count,
+     sort_pairs<SORT_BY_RELAY_ADDR, SORT_BY_TIME>},
+    {&S::OutputEnvPairsBySenderName, "env_pair_sndr_nam",
+     "    <H3>%s (%lu envelope pairs sorted by sender name)</H3>\n", pair_count,
+     sort_pairs<SORT_BY_RELAY_ADDR, SORT_BY_SENDER>},
+};
+
+const char* const rule_after_index = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"80%\">\n\n";
+
+}  // namespace
+
+bool is_virus_pair(const env_pair_stat& pair)
+{
+    for (const pair_status* status = pair.statuses_head; status; status = status->next)
+        if (status->status && find_nocase(status->status, "Virus"))
+            return true;
+    return false;
+}
+
+void write_env_pair_table(report_file& out, const host_info& host, pair_table_mode mode)
+{
+    write_pair_table_header(out);
+    unsigned long number = 0;
+    for (const env_pair_stat& pair : host.env_pair_list)
+        if (mode == pair_table_mode::all_pairs || is_virus_pair(pair))
+            write_pair_row(out, host, pair, ++number);
+    out.write("    </TABLE><P>\n");
+}
+
+int write_envelope_report(const std::string& path, int format)
+{
+    if (format == FORMAT_HTML && settings.SplitHtmlOutput == 1) {
+        write_split_report(views);
+        return 0;
+    }
+    report_file out(path, "env_pair_out");
+    if (!out)
+        return 1;
+    if (format == FORMAT_ASCII)
+        write_ascii_report(out);
+    else if (format == FORMAT_HTML && settings.SplitHtmlOutput == 0)
+        write_sectioned_report(out, sections, rule_after_index);
+    return 0;
+}

@@ -1,0 +1,355 @@
+// Writing the milter reject report in ASCII, single-file HTML or split HTML.
+// Reads the built milter reject statistics (trusted) and sorts the host's
+// tables in place before each view, so every view inherits the tie order of
+// the one before. Texts from the log print unchanged in ASCII ("(null)" when
+// absent) and go through html_text in HTML (empty when absent).
+#include "report/milter_report.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <span>
+
+#include "driver/settings.h"
+#include "driver/text_util.h"
+#include "stats/sort_engine.h"
+
+namespace {
+
+unsigned long ul(std::uint32_t value)
+{
+    return value;
+}
+
+const char* color()
+{
+    return settings.header_color.c_str();
+}
+
+// ---------------------------------------------------------------- ASCII
+
+void write_ascii_host(report_file& out, const host_info& host)
+{
+    out.print("host: %s\n", host.host_name.c_str());
+    out.print("milter rejects count: %lu\n", ul(host.milrej_count));
+    out.print("milter rejects count (ref): %lu\n", ul(host.milrej_refs));
+    out.print("milter rejects size (esmtp): %.0f\n", host.milrej_size);
+    out.print("milter reason rejects count: %lu\n", ul(host.rej_reason_count));
+    out.print("milter reason rejects count (ref): %lu\n", ul(host.rej_reason_refs));
+    out.write("\n<<< Unsorted list of milter rejects >>>\n");
+    for (const milter_reject_stat& reject : host.milrej_list)
+        out.print("from='%s','%s','%s'  size=%.0f count=%lu\n", text_or_null(reject.env_from),
+                  text_or_null(reject.relay_name), text_or_null(reject.relay_ip), reject.size, ul(reject.count));
+    out.write("\n<<< Unsorted list of recipients of milter rejects >>>\n");
+    for (const env_mem_stat& recipient : host.milrej_rcpt_list)
+        out.print("to='%s' size=%.0f count=%lu\n", text_or_null(recipient.name), recipient.size, ul(recipient.count));
+    out.write("\n<<< Unsorted list of milter rejects by reason >>>\n");
+    for (const reject_reason_stat& reason : host.rej_reason_list)
+        out.print("from='%s' count=%lu\n", text_or_null(reason.reason), ul(reason.count));
+    out.write("\n");
+}
+
+void write_ascii_report(report_file& out)
+{
+    for (const host_info& host : used_hosts())
+        write_ascii_host(out, host);
+}
+
+// ---------------------------------------------------------------- reject table
+
+void write_reject_table_header(report_file& out)
+{
+    out.print("    <TABLE BORDER=1>\n      <TR>\n        <TD ALIGN=left BGCOLOR=\"#%s\">Num</TD>\n", color());
+    for (const char* title : {"Address-From (Address-To)", "Relay"})
+        out.print("        <TD ALIGN=left BGCOLOR=\"#%s\">%s</TD>\n", color(), title);
+    for (const char* title : {"Msgs", "Size"})
+        out.print("        <TD ALIGN=center BGCOLOR=\"#%s\">%s</TD>\n", color(), title);
+    out.print("        <TD ALIGN=left BGCOLOR=\"#%s\">Reject Reason</TD>\n", color());
+    out.write("      </TR>\n");
+}
+
+void write_address_cell(report_file& out, const milter_reject_stat& reject)
+{
+    const std::string sender = html_text(reject.env_from);
+    if (reject.env_to == nullptr)
+        out.print("        <TD ALIGN=left>%s</TD>\n", sender.c_str());
+    else
+        out.print("        <TD ALIGN=left>%s (%s)</TD>\n", sender.c_str(), html_text(reject.env_to).c_str());
+}
+
+void write_relay_cell(report_file& out, const milter_reject_stat& reject)
+{
+    const std::string relay = html_text(reject.relay_name);
+    if (reject.relay_ip == nullptr)
+        out.print("        <TD ALIGN=left>%s</TD>\n", relay.c_str());
+    else if (reject.relay_geo_dom == nullptr)
+        out.print("        <TD ALIGN=left>%s [%s]</TD>\n", relay.c_str(), html_text(reject.relay_ip).c_str());
+    else
+        out.print("        <TD ALIGN=left>%s [%s],[%s]</TD>\n", relay.c_str(), html_text(reject.relay_ip).c_str(),
+                  html_text(reject.relay_geo_dom).c_str());
+}
+
+// The grouped size with its blanks as "&nbsp;".
+void write_size_cell(report_file& out, double size)
+{
+    const std::string grouped = format_grouped(size);
+    char spaced[64];
+    if (escape_spaces(grouped.c_str(), grouped.size(), spaced, sizeof spaced) != 0)
+        spaced[0] = '\0';
+    out.print("        <TD ALIGN=center>%s</TD>\n", spaced);
+}
+
+// "hh:mm:ss" of the first time, or "first,last" when they differ.
+std::string reject_time_text(const milter_reject_stat& reject)
+{
+    char first[32] = "", last[32] = "", joined[128];
+    std::tm local{};
+    if (localtime_r(&reject.first_time, &local))
+        std::strftime(first, sizeof first, "%T", &local);
+    if (reject.first_time == reject.last_time)
+        return first;
+    if (localtime_r(&reject.last_time, &local))
+        std::strftime(last, sizeof last, "%T", &local);
+    std::snprintf(joined, sizeof joined, "%s,%s", first, last);
+    return joined;
+}
+
+void write_reject_row(report_file& out, const milter_reject_stat& reject, unsigned long number)
+{
+    out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", number);
+    write_address_cell(out, reject);
+    write_relay_cell(out, reject);
+    out.print("        <TD ALIGN=center>%lu</TD>\n", ul(reject.count));
+    write_size_cell(out, reject.size);
+    out.print("        <TD ALIGN=left>%s<BR>(%s)</TD>\n", html_text(reject.reason).c_str(),
+              reject_time_text(reject).c_str());
+    out.write("      </TR>\n");
+}
+
+// ---------------------------------------------------------------- views
+
+std::uint32_t reject_count(const host_info& host)
+{
+    return host.milrej_count;
+}
+
+std::uint32_t recipient_count(const host_info& host)
+{
+    return host.milrej_rcpt_count;
+}
+
+std::uint32_t reason_count(const host_info& host)
+{
+    return host.rej_reason_count;
+}
+
+// Views that show only their heading: the sort, no table.
+template <int Order>
+void sort_rejects(report_file&, host_info& host)
+{
+    sort_milter_rejects(host.milrej_list, Order);
+}
+
+template <int Order>
+void sort_recipients(report_file&, host_info& host)
+{
+    sort_env_members(host.milrej_rcpt_list, Order);
+}
+
+template <int Order>
+void sort_reasons(report_file&, host_info& host)
+{
+    sort_reject_reasons(host.rej_reason_list, Order);
+}
+
+template <int Order>
+void reject_table(report_file& out, host_info& host)
+{
+    sort_milter_rejects(host.milrej_list, Order);
+    write_milter_reject_table(out, host);
+}
+
+template <int Order>
+void recipient_table(report_file& out, host_info& host)
+{
+    sort_env_members(host.milrej_rcpt_list, Order);
+    write_milter_recipient_table(out, host);
+}
+
+template <int Order>
+void reason_table(report_file& out, host_info& host)
+{
+    sort_reject_reasons(host.rej_reason_list, Order);
+    write_reject_reason_table(out, host, host.rej_reason_refs);
+}
+
+const html_section sections[] = {
+    {"milnam", "Milter rejects sorted by name", "    <H3>%s (%lu milter rejects sorted by name)</H3>\n", reject_count,
+     sort_rejects<SORT_BY_NAME>},
+    {"milcnt", "Milter rejects sorted by count", "    <H3>%s (%lu milter rejects sorted by count)</H3>\n",
+     reject_count, reject_table<SORT_BY_COUNT>},
+    {"milsiz", "Milter rejects sorted by size", "    <H3>%s (%lu milter rejects sorted by size)</H3>\n", reject_count,
+     reject_table<SORT_BY_SIZE>},
+    {"milrelnam", "Milter rejects sorted by relay name",
+     "    <H3>%s (%lu milter rejects sorted by relay name)</H3>\n", reject_count, sort_rejects<SORT_BY_RELAY_NAME>},
+    {"milreladr", "Milter rejects sorted by relay address",
+     "    <H3>%s (%lu milter rejects sorted by relay address)</H3>\n", reject_count, sort_rejects<SORT_BY_RELAY_ADDR>},
+    {"milreldoml1", "Milter rejects sorted by relay domain level-1",
+     "    <H3>%s (%lu milter rejects sorted by relay domain level-1)</H3>\n", reject_count,
+     sort_rejects<SORT_BY_RELAY_DOM_L1>},
+    {"milreldoml2", "Milter rejects sorted by relay domain level-2",
+     "    <H3>%s (%lu milter rejects sorted by relay domain level-2)</H3>\n", reject_count,
+     sort_rejects<SORT_BY_RELAY_DOM_L2>},
+    {"mildom", "Milter rejects sorted by domain (env-from)",
+     "    <H3>%s (%lu milter rejects sorted by env-from domain)</H3>\n", reject_count,
+     sort_rejects<SORT_BY_FROM_DOM_MIL>},
+    {"milrelrsnall", "Milter rejects sorted by reason (all)", "    <H3>%s (%lu milter rejects sorted by reason)</H3>\n",
+     reject_count, sort_rejects<SORT_BY_REASON>},
+    {"milrelrsncnt", "Milter rejects sorted by reason (summary,value)",
+     "    <H3>%s (%lu milter rejects sorted by reason count)</H3>\n", reason_count, sort_reasons<SORT_BY_COUNT>},
+    {"milrelrsnnam", "Milter rejects sorted by reason (summary,name)",
+     "    <H3>%s (%lu milter rejects sorted by reason name)</H3>\n", reason_count, reason_table<SORT_BY_NAME>},
+};
+
+using S = program_settings;
+
+const split_view views[] = {
+    {&S::OutputMilterRejectsByName, "mil_rej_nam", "    <H3>%s (%lu milter rejects sorted by name)</H3>\n",
+     reject_count, sort_rejects<SORT_BY_NAME>},
+    {&S::OutputMilterRejectsByCount, "mil_rej_count", "    <H3>%s (%lu milter rejects sorted by count)</H3>\n",
+     reject_count, reject_table<SORT_BY_COUNT>},
+    {&S::OutputMilterRejectsBySize, "mil_rej_siz", "    <H3>%s (%lu milter rejects sorted by size)</H3>\n",
+     reject_count, reject_table<SORT_BY_SIZE>},
+    {&S::OutputMilterRejectsByTime, "mil_rej_tim", "    <H3>%s (%lu milter rejects sorted by time)</H3>\n",
+     reject_count, sort_rejects<SORT_BY_TIME>},
+    {&S::OutputMilterRejectsByRcptName, "mil_rej_rcpt_nam",
+     "    <H3>%s (%lu milter rejects sorted by recipient name)</H3>\n", reject_count,
+     sort_rejects<SORT_BY_RECIPIENT>},
+    {&S::OutputMilterRejectsByRelay, "mil_rej_relay", "    <H3>%s (%lu milter rejects sorted by relay name)</H3>\n",
+     reject_count, sort_rejects<SORT_BY_RELAY_NAME>},
+    {&S::OutputMilterRejectsByRelAddr, "mil_rej_rel_addr",
+     "    <H3>%s (%lu milter rejects sorted by relay address)</H3>\n", reject_count, sort_rejects<SORT_BY_RELAY_ADDR>},
+    {&S::OutputMilterRejectsByRelDom_Lvl_1, "mil_rej_rel_dom_lvl_1",
+     "    <H3>%s (%lu milter rejects sorted by relay domain level-1)</H3>\n", reject_count,
+     sort_rejects<SORT_BY_RELAY_DOM_L1>},
+    {&S::OutputMilterRejectsByRelDom_Lvl_2, "mil_rej_rel_dom_lvl_2",
+     "    <H3>%s (%lu milter rejects sorted by relay domain level-2)</H3>\n", reject_count,
+     sort_rejects<SORT_BY_RELAY_DOM_L2>},
+    {&S::OutputMilterRejectsByDomFrom, "mil_rej_relay",
+     "    <H3>%s (%lu milter rejects sorted by env-from domain)</H3>\n", reject_count,
+     sort_rejects<SORT_BY_FROM_DOM_MIL>},
+    {&S::OutputEnvRecipientsMilRejByName, "mil_rej_env_rcpts_by_nam",
+     "    <H3>%s (%lu envelope recipients from milter rejects sorted by name)</H3>\n", recipient_count,
+     recipient_table<SORT_BY_NAME>},
+    {&S::OutputEnvRecipientsMilRejByCount, "mil_rej_env_rcpts_by_cnt",
+     "    <H3>%s (%lu envelope recipients from milter rejects sorted by count)</H3>\n", recipient_count,
+     sort_recipients<SORT_BY_COUNT>},
+    {&S::OutputMilterRejectsByReason, "mil_rej_relay", "    <H3>%s (%lu milter rejects sorted by reason)</H3>\n",
+     reject_count, sort_rejects<SORT_BY_REASON>},
+    {&S::OutputRejectsByReasonCount, "rej_reason_count",
+     "    <H3>%s (%lu milter reject reason sorted by value)</H3>\n", reason_count, sort_reasons<SORT_BY_COUNT>},
+    {&S::OutputRejectsByReasonName, "rej_reason_name", "    <H3>%s (%lu milter reject reason sorted by name)</H3>\n",
+     reason_count, reason_table<SORT_BY_NAME>},
+};
+
+const char* const rule_after_index = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"80%\">\n\n";
+const char* const section_rule = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n";
+
+void write_index(report_file& out)
+{
+    write_html_index_heading(out);
+    for (const host_info& host : used_hosts()) {
+        write_html_host_index_start(out, host.host_name.c_str());
+        for (const html_section& section : sections)
+            write_html_index_item(out, host.host_name.c_str(), section.suffix, section.index_title);
+        out.write("    </UL>\n");
+    }
+    out.write(rule_after_index);
+}
+
+// Unlike the other sectioned reports, every section of a host, the last
+// one included, is followed by the rule.
+void write_host_sections(report_file& out, host_info& host)
+{
+    const std::string anchor = html_attribute(host.host_name.c_str());
+    for (const html_section& section : sections) {
+        out.print("    <A NAME=%s></A>\n", anchor.c_str());
+        write_view_heading(out, section.heading, host, section.count(host));
+        out.print("    <A NAME=%s%s></A>\n", anchor.c_str(), section.suffix);
+        section.body(out, host);
+        write_html_back_links(out, host.host_name.c_str());
+        out.write(section_rule);
+    }
+}
+
+void write_single_file_report(report_file& out)
+{
+    write_html_header(out);
+    write_index(out);
+    for (host_info& host : used_hosts())
+        write_host_sections(out, host);
+    write_html_footer(out);
+}
+
+}  // namespace
+
+void write_milter_reject_table(report_file& out, const host_info& host)
+{
+    write_reject_table_header(out);
+    unsigned long number = 0;
+    for (const milter_reject_stat& reject : host.milrej_list)
+        write_reject_row(out, reject, ++number);
+    out.write("    </TABLE><P>\n");
+}
+
+void write_milter_recipient_table(report_file& out, const host_info& host)
+{
+    out.print("    <TABLE BORDER=1 WIDTH=\"80%%\">\n      <TR>\n        <TD ALIGN=left BGCOLOR=\"#%s\">Number</TD>\n",
+              color());
+    out.print("        <TD ALIGN=left BGCOLOR=\"#%s\">Recipient</TD>\n", color());
+    for (const char* title : {"Total Messages", "Percent"})
+        out.print("        <TD ALIGN=center BGCOLOR=\"#%s\">%s</TD>\n", color(), title);
+    out.write("      </TR>\n");
+    unsigned long number = 0;
+    for (const env_mem_stat& recipient : host.milrej_rcpt_list) {
+        out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", ++number);
+        out.print("        <TD ALIGN=left>%s</TD>\n", html_text(recipient.name).c_str());
+        out.print("        <TD ALIGN=center>%lu</TD>\n", ul(recipient.count));
+        out.print("        <TD ALIGN=center>%5.2f</TD>\n      </TR>\n",
+                  percent_of(recipient.count, host.milrej_rcpt_refs));
+    }
+    out.write("    </TABLE><P>\n");
+}
+
+void write_reject_reason_table(report_file& out, const host_info& host, std::uint32_t total)
+{
+    out.print("    <TABLE BORDER=1>\n      <TR>\n        <TD ALIGN=left BGCOLOR=\"#%s\">Number</TD>\n", color());
+    out.print("        <TD ALIGN=left BGCOLOR=\"#%s\">Reject Reason</TD>\n", color());
+    for (const char* title : {"Reject Count", "Percent"})
+        out.print("        <TD ALIGN=center BGCOLOR=\"#%s\">%s</TD>\n", color(), title);
+    out.write("      </TR>\n");
+    unsigned long number = 0;
+    for (const reject_reason_stat& reason : host.rej_reason_list) {
+        out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", ++number);
+        out.print("        <TD ALIGN=left>%s</TD>\n", html_text(reason.reason).c_str());
+        out.print("        <TD ALIGN=center>%lu</TD>\n", ul(reason.count));
+        out.print("        <TD ALIGN=center>%5.2f</TD>\n      </TR>\n", percent_of(reason.count, total));
+    }
+    out.write("    </TABLE><P>\n");
+}
+
+int write_milter_report(const std::string& path, int format)
+{
+    if (format == FORMAT_HTML && settings.SplitHtmlOutput == 1) {
+        write_split_report(views);
+        return 0;
+    }
+    report_file out(path, "mil_rej_out");
+    if (!out)
+        return 1;
+    if (format == FORMAT_ASCII)
+        write_ascii_report(out);
+    else if (format == FORMAT_HTML && settings.SplitHtmlOutput == 0)
+        write_single_file_report(out);
+    return 0;
+}

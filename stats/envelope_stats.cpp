@@ -1,0 +1,384 @@
+// Building the envelope statistics: per host, the pairs (sender relay,
+// sender, recipient) with their other recipients and statuses, and the
+// sender and recipient tables. Reads the messages chain, whose texts come
+// from the log and may be absent: an absent text is a key of its own and is
+// never dereferenced. Every record is found through a hash index local to
+// the build; the tables keep the order of first appearance.
+#include "stats/envelope_stats.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+#include "driver/messages.h"
+#include "driver/text_util.h"
+#include "stats/host_info.h"
+
+namespace {
+
+const char* const no_memory_pair = "ERROR: cannot get memory for envelope pair stat!\n";
+const char* const no_memory_others_first = "ERROR: cannot get memory for other recipients list [1]!\n";
+const char* const no_memory_others_more = "ERROR: cannot get memory for other recipients list [2]!\n";
+const char* const no_memory_status_first = "ERROR: cannot get memory for message status list [1]!\n";
+const char* const no_memory_status_more = "ERROR: cannot get memory for message status list [2]!\n";
+const char* const no_memory_sender = "ERROR: cannot get memory for envelope senders stat!\n";
+const char* const no_memory_rcpt = "ERROR: cannot get memory for envelope recipients stat (1)!\n";
+const char* const no_memory_other_rcpt = "ERROR: cannot get memory for envelope recipients stat (2)!\n";
+
+// ---- hashing of texts that may be absent -------------------------------
+
+constexpr std::size_t absent_text_hash = 0x9e3779b97f4a7c15ULL;
+
+// FNV-1a over the text, letters folded to lower case when `fold` is set.
+std::size_t hash_text(const char* text, bool fold)
+{
+    if (text == nullptr)
+        return absent_text_hash;
+    std::size_t hash = 14695981039346656037ULL;
+    for (const char* c = text; *c; ++c) {
+        hash ^= static_cast<unsigned char>(fold ? lower_ascii(*c) : *c);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
+std::size_t combine(std::size_t seed, std::size_t value)
+{
+    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
+}
+
+// An absent text equals only an absent text.
+bool same_text(const char* a, const char* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    return std::strcmp(a, b) == 0;
+}
+
+bool same_text_nocase(const char* a, const char* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    return strcasecmp(a, b) == 0;
+}
+
+// The key of a pair: sending relay name, sender, recipient (case-sensitive).
+struct pair_key {
+    const char* relay;
+    const char* sender;
+    const char* recipient;
+};
+
+struct pair_key_hash {
+    std::size_t operator()(const pair_key& key) const
+    {
+        std::size_t hash = hash_text(key.relay, false);
+        hash = combine(hash, hash_text(key.sender, false));
+        return combine(hash, hash_text(key.recipient, false));
+    }
+};
+
+struct pair_key_equal {
+    bool operator()(const pair_key& a, const pair_key& b) const
+    {
+        return same_text(a.relay, b.relay) && same_text(a.sender, b.sender) && same_text(a.recipient, b.recipient);
+    }
+};
+
+// An address of the sender or recipient table (case-sensitive).
+struct name_hash {
+    std::size_t operator()(const char* name) const { return hash_text(name, false); }
+};
+
+struct name_equal {
+    bool operator()(const char* a, const char* b) const { return same_text(a, b); }
+};
+
+// A text within one pair: an other recipient (case-sensitive) or a status
+// text (letter case ignored).
+struct pair_text_key {
+    std::uint32_t pair;
+    const char* text;
+};
+
+template <bool Fold>
+struct pair_text_hash {
+    std::size_t operator()(const pair_text_key& key) const { return combine(key.pair, hash_text(key.text, Fold)); }
+};
+
+template <bool Fold>
+struct pair_text_equal {
+    bool operator()(const pair_text_key& a, const pair_text_key& b) const
+    {
+        return a.pair == b.pair && (Fold ? same_text_nocase(a.text, b.text) : same_text(a.text, b.text));
+    }
+};
+
+// ---- the builder of one host -------------------------------------------
+
+// Copies a present text into the host's arena. False when memory ran out;
+// an absent text stays absent.
+bool copy_text(arena& memory, const char* source, const char*& target)
+{
+    target = nullptr;
+    if (source == nullptr)
+        return true;
+    target = memory.save_text(source);
+    return target != nullptr;
+}
+
+// "YYYYMMDD" of a time in the local time zone; absent when the time does
+// not convert. False when memory ran out.
+bool copy_date(arena& memory, std::time_t time, const char*& target)
+{
+    target = nullptr;
+    std::tm local{};
+    if (localtime_r(&time, &local) == nullptr)
+        return true;
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return copy_text(memory, text, target);
+}
+
+// Runs one step of the build; the step's message when its memory ran out
+// (an arena allocation that failed or a container that threw), else null.
+template <class Step>
+const char* guarded(const char* failure, Step step)
+{
+    try {
+        return step() ? nullptr : failure;
+    } catch (const std::bad_alloc&) {
+        return failure;
+    }
+}
+
+using name_index = std::unordered_map<const char*, std::uint32_t, name_hash, name_equal>;
+
+class envelope_builder {
+public:
+    explicit envelope_builder(host_info& host) : host_(host), memory_(host.memory) {}
+
+    // Counts one delivery of a message into the tables; the message of the
+    // step whose memory ran out, else null.
+    const char* add(const msg_from& from, const msg_to& to);
+
+private:
+    bool count_pair(const msg_from& from, const msg_to& to, std::uint32_t& index);
+    bool make_pair(const msg_from& from, const msg_to& to, std::uint32_t& index);
+    bool add_other_rcpts(std::uint32_t index, const msg_to& to);
+    bool append_other(env_pair_stat& pair, std::uint32_t index, const char* name, std::uint32_t count);
+    bool add_status(std::uint32_t index, const msg_to& to);
+    bool count_member(std::vector<env_mem_stat>& table, name_index& by_name, std::uint32_t& records,
+                      const char* name, double size, std::uint32_t count);
+    bool count_other_rcpts(const msg_to& to);
+
+    host_info& host_;
+    arena& memory_;
+    std::unordered_map<pair_key, std::uint32_t, pair_key_hash, pair_key_equal> pairs_;
+    std::unordered_map<pair_text_key, other_rcpt*, pair_text_hash<false>, pair_text_equal<false>> others_;
+    std::unordered_map<pair_text_key, pair_status*, pair_text_hash<true>, pair_text_equal<true>> statuses_;
+    name_index senders_;
+    name_index rcpts_;
+};
+
+bool envelope_builder::make_pair(const msg_from& from, const msg_to& to, std::uint32_t& index)
+{
+    env_pair_stat pair{};
+    const relay_info& in = from.relay_info;
+    const relay_info& out = to.relay_info;
+    bool copied = copy_text(memory_, from.env_from, pair.sender) && copy_text(memory_, to.env_to, pair.recipient) &&
+                  copy_text(memory_, in.dom_name, pair.from_relay) && copy_text(memory_, out.dom_name, pair.to_relay) &&
+                  copy_text(memory_, in.dom_name_lvl_1, pair.from_relay_dom_l1) &&
+                  copy_text(memory_, in.dom_name_lvl_2, pair.from_relay_dom_l2) &&
+                  copy_text(memory_, in.geo_dom_name_lvl_1, pair.from_geo_dom) &&
+                  copy_date(memory_, to.msg_time, pair.date);
+    if (!copied)
+        return false;
+    pair.from_host = from.env_name_info.host_name;
+    pair.to_host = to.env_name_info.host_name;
+    pair.from_dom_l1 = from.env_name_info.dom_name_lvl_1;
+    pair.from_dom_l2 = from.env_name_info.dom_name_lvl_2;
+    pair.from_ip = in.ip_address;
+    pair.to_ip = out.ip_address;
+    pair.from_ip_bin = in.ip_bin_addr;
+    pair.to_ip_bin = out.ip_bin_addr;
+    pair.size = from.siz;
+    pair.count = 1;
+    index = static_cast<std::uint32_t>(host_.env_pair_list.size());
+    host_.env_pair_list.push_back(pair);
+    pairs_.emplace(pair_key{pair.from_relay, pair.sender, pair.recipient}, index);
+    ++host_.env_pair_count;
+    return true;
+}
+
+bool envelope_builder::count_pair(const msg_from& from, const msg_to& to, std::uint32_t& index)
+{
+    auto found = pairs_.find(pair_key{from.relay_info.dom_name, from.env_from, to.env_to});
+    if (found == pairs_.end()) {
+        if (!make_pair(from, to, index))
+            return false;
+    } else {
+        index = found->second;
+        env_pair_stat& pair = host_.env_pair_list[index];
+        ++pair.count;
+        pair.size += from.siz;
+    }
+    ++host_.env_pair_refs;
+    return true;
+}
+
+// Appends a copy of an other recipient to the pair and indexes it; an
+// earlier entry of the same name keeps the index (a search finds the first).
+bool envelope_builder::append_other(env_pair_stat& pair, std::uint32_t index, const char* name, std::uint32_t count)
+{
+    other_rcpt* entry = memory_.make<other_rcpt>();
+    if (entry == nullptr || !copy_text(memory_, name, entry->name))
+        return false;
+    entry->count = count;
+    if (pair.other_rcpts_tail)
+        pair.other_rcpts_tail->next = entry;
+    else
+        pair.other_rcpts_head = entry;
+    pair.other_rcpts_tail = entry;
+    others_.emplace(pair_text_key{index, entry->name}, entry);
+    return true;
+}
+
+// Into an empty list every entry is copied as it is, equal names included;
+// otherwise each name adds 1 to the first entry of that name, or is appended
+// with its own count.
+bool envelope_builder::add_other_rcpts(std::uint32_t index, const msg_to& to)
+{
+    env_pair_stat& pair = host_.env_pair_list[index];
+    if (pair.other_rcpts_head == nullptr) {
+        for (const rcpt_to* r = to.p_rcpt_head; r; r = r->next)
+            if (!append_other(pair, index, r->name, r->count))
+                return false;
+        return true;
+    }
+    for (const rcpt_to* r = to.p_rcpt_head; r; r = r->next) {
+        auto found = others_.find(pair_text_key{index, r->name});
+        if (found != others_.end())
+            ++found->second->count;
+        else if (!append_other(pair, index, r->name, r->count))
+            return false;
+    }
+    return true;
+}
+
+// Status texts merge without regard to letter case; a delivery without a
+// status adds none.
+bool envelope_builder::add_status(std::uint32_t index, const msg_to& to)
+{
+    if (to.msg_stat == nullptr)
+        return true;
+    auto found = statuses_.find(pair_text_key{index, to.msg_stat});
+    if (found != statuses_.end()) {
+        ++found->second->count;
+        found->second->last_time = to.msg_time;
+        return true;
+    }
+    pair_status* status = memory_.make<pair_status>();
+    if (status == nullptr || !copy_text(memory_, to.msg_stat, status->status))
+        return false;
+    status->count = 1;
+    status->first_time = status->last_time = to.msg_time;
+    env_pair_stat& pair = host_.env_pair_list[index];
+    if (pair.statuses_tail)
+        pair.statuses_tail->next = status;
+    else
+        pair.statuses_head = status;
+    pair.statuses_tail = status;
+    statuses_.emplace(pair_text_key{index, status->status}, status);
+    return true;
+}
+
+// Adds size and count to the member of `name`, or appends a new member.
+bool envelope_builder::count_member(std::vector<env_mem_stat>& table, name_index& by_name, std::uint32_t& records,
+                                    const char* name, double size, std::uint32_t count)
+{
+    auto found = by_name.find(name);
+    if (found != by_name.end()) {
+        env_mem_stat& member = table[found->second];
+        member.size += size;
+        member.count += count;
+        return true;
+    }
+    env_mem_stat member{};
+    if (!copy_text(memory_, name, member.name))
+        return false;
+    member.size = size;
+    member.count = count;
+    table.push_back(member);
+    by_name.emplace(member.name, static_cast<std::uint32_t>(table.size() - 1));
+    ++records;
+    return true;
+}
+
+// Other recipients add their count to the recipient table, never a size,
+// and make no pair.
+bool envelope_builder::count_other_rcpts(const msg_to& to)
+{
+    for (const rcpt_to* r = to.p_rcpt_head; r; r = r->next)
+        if (!count_member(host_.env_rcpt_list, rcpts_, host_.env_rcpt_count, r->name, 0, r->count))
+            return false;
+    return true;
+}
+
+const char* envelope_builder::add(const msg_from& from, const msg_to& to)
+{
+    std::uint32_t index = 0;
+    if (const char* failure = guarded(no_memory_pair, [&] { return count_pair(from, to, index); }))
+        return failure;
+    const env_pair_stat& pair = host_.env_pair_list[index];
+    const char* others_failure = pair.other_rcpts_head ? no_memory_others_more : no_memory_others_first;
+    if (const char* failure = guarded(others_failure, [&] { return add_other_rcpts(index, to); }))
+        return failure;
+    const char* status_failure = pair.statuses_head ? no_memory_status_more : no_memory_status_first;
+    if (const char* failure = guarded(status_failure, [&] { return add_status(index, to); }))
+        return failure;
+    const double size = from.siz;
+    if (const char* failure = guarded(no_memory_sender, [&] {
+            return count_member(host_.env_sender_list, senders_, host_.env_sender_count, from.env_from, size, 1);
+        }))
+        return failure;
+    if (const char* failure = guarded(no_memory_rcpt, [&] {
+            return count_member(host_.env_rcpt_list, rcpts_, host_.env_rcpt_count, to.env_to, size, 1);
+        }))
+        return failure;
+    return guarded(no_memory_other_rcpt, [&] { return count_other_rcpts(to); });
+}
+
+const char* build_host(host_info& host)
+{
+    envelope_builder builder(host);
+    for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next)
+        for (const msg_to* to = item->p_to; to; to = to->next)
+            if (const char* failure = builder.add(*item->p_from, *to))
+                return failure;
+    return nullptr;
+}
+
+}  // namespace
+
+int build_envelope_statistics()
+{
+    for (host_info& host : used_hosts()) {
+        const char* failure = nullptr;
+        try {
+            failure = build_host(host);
+        } catch (const std::bad_alloc&) {
+            failure = no_memory_pair;  // the builder's own indexes could not start
+        }
+        if (failure) {
+            error_message(failure);
+            return 1;
+        }
+    }
+    return 0;
+}

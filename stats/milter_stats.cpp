@@ -1,0 +1,396 @@
+// Building the milter reject statistics: per host, the milter rejects (one
+// record per sender, sender relay, reason and recipient), the reject reasons
+// and the recipients of milter rejects, from the host's milter chain. The
+// message model is trusted (made by the input phase) but any of its texts
+// may be absent: an absent key matches only an absent one and is never
+// dereferenced. Records keep their order of first appearance; hash indexes
+// local to the build find them.
+#include "stats/milter_stats.h"
+
+#include <strings.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+#include "driver/messages.h"
+#include "driver/text_util.h"
+#include "input/field_extraction.h"
+#include "stats/host_info.h"
+
+namespace {
+
+const char* const no_memory_reject = "ERROR: cannot get memory for milter reject stat!\n";
+const char* const cannot_split_rcpt = "ERROR: cannot parse milter reject(env-to)!\n";
+const char* const no_memory_reason = "ERROR: cannot get memory for reject reason stat!\n";
+const char* const no_memory_rcpt = "ERROR: cannot get memory for env_mem by milter_reject!\n";
+
+constexpr std::uint32_t no_record = std::numeric_limits<std::uint32_t>::max();
+
+// ---- hashing of texts that may be absent -------------------------------
+
+constexpr std::size_t absent_text_hash = 0x6a09e667f3bcc909ULL;
+
+// FNV-1a over the text, letters folded to lower case when `fold` is set
+// (the folding of strcasecmp in the C locale).
+std::size_t hash_text(const char* text, bool fold)
+{
+    if (text == nullptr)
+        return absent_text_hash;
+    std::size_t hash = 14695981039346656037ULL;
+    for (const char* c = text; *c; ++c) {
+        hash ^= static_cast<unsigned char>(fold ? lower_ascii(*c) : *c);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
+std::size_t combine(std::size_t seed, std::size_t value)
+{
+    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
+}
+
+// An absent text equals only an absent text.
+bool same_text(const char* a, const char* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    return std::strcmp(a, b) == 0;
+}
+
+bool same_text_nocase(const char* a, const char* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    return strcasecmp(a, b) == 0;
+}
+
+// What makes records candidates for the same reject: sender, sender relay
+// name and reason, all compared exactly.
+struct reject_key {
+    const char* sender;
+    const char* relay;
+    const char* reason;
+};
+
+struct reject_key_hash {
+    std::size_t operator()(const reject_key& key) const
+    {
+        std::size_t hash = combine(hash_text(key.sender, false), hash_text(key.relay, false));
+        return combine(hash, hash_text(key.reason, false));
+    }
+};
+
+struct reject_key_equal {
+    bool operator()(const reject_key& a, const reject_key& b) const
+    {
+        return same_text(a.sender, b.sender) && same_text(a.relay, b.relay) && same_text(a.reason, b.reason);
+    }
+};
+
+// The candidates of one key, by the record positions that decide a match:
+// the first of all, and the first without a recipient.
+struct candidates {
+    std::uint32_t first = no_record;
+    std::uint32_t first_without_rcpt = no_record;
+};
+
+// A recipient among the candidates of one key; letter case is ignored.
+struct rcpt_key {
+    std::uint32_t group;
+    const char* recipient;
+};
+
+struct rcpt_key_hash {
+    std::size_t operator()(const rcpt_key& key) const { return combine(key.group, hash_text(key.recipient, true)); }
+};
+
+struct rcpt_key_equal {
+    bool operator()(const rcpt_key& a, const rcpt_key& b) const
+    {
+        return a.group == b.group && same_text_nocase(a.recipient, b.recipient);
+    }
+};
+
+// A reason or a recipient address, compared exactly.
+struct text_hash {
+    std::size_t operator()(const char* text) const { return hash_text(text, false); }
+};
+
+struct text_equal {
+    bool operator()(const char* a, const char* b) const { return same_text(a, b); }
+};
+
+using text_index = std::unordered_map<const char*, std::uint32_t, text_hash, text_equal>;
+
+// ---- record making -------------------------------------------------------
+
+// Copies a present text into the host's arena. False when memory ran out;
+// an absent text stays absent.
+bool copy_text(arena& memory, const char* source, const char*& target)
+{
+    target = nullptr;
+    if (source == nullptr)
+        return true;
+    target = memory.save_text(source);
+    return target != nullptr;
+}
+
+// "YYYYMMDD" of a time in the local time zone; absent when the time does
+// not convert. False when memory ran out.
+bool copy_date(arena& memory, std::time_t time, const char*& target)
+{
+    target = nullptr;
+    std::tm local{};
+    if (localtime_r(&time, &local) == nullptr)
+        return true;
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return copy_text(memory, text, target);
+}
+
+// True when every part the address calls for was made: split_address leaves
+// a part absent only when its copy could not be made.
+bool split_complete(const char* address, const env_name_info& parts)
+{
+    if (std::strchr(address, '@') == nullptr)
+        return true;
+    if (parts.user_name == nullptr || parts.host_name == nullptr)
+        return false;
+    const char* host = parts.host_name;
+    bool has_dot = host[0] != '\0' && std::strchr(host + 1, '.') != nullptr;
+    return !has_dot || (parts.dom_name_lvl_1 != nullptr && parts.dom_name_lvl_2 != nullptr);
+}
+
+// Runs one step that returns its failure message (null on success); a
+// container that runs out of memory gives `failure`.
+template <class Step>
+const char* guarded(const char* failure, Step step)
+{
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        return failure;
+    }
+}
+
+// ---- the builder of one host ---------------------------------------------
+
+class milter_builder {
+public:
+    explicit milter_builder(host_info& host) : host_(host), memory_(host.memory) {}
+
+    // Counts one milter reject into the three tables; the message of the
+    // step that failed, else null.
+    const char* add(const msg_milter& milter, const msg_from& from);
+
+private:
+    std::uint32_t find_match(const reject_key& key, const char* recipient) const;
+    void merge(milter_reject_stat& reject, const msg_milter& milter, const msg_from& from);
+    const char* count_reject(const msg_milter& milter, const msg_from& from);
+    const char* make_reject(const msg_milter& milter, const msg_from& from);
+    const char* fill_reject(milter_reject_stat& reject, const msg_milter& milter, const msg_from& from);
+    void index_reject(std::uint32_t position);
+    bool count_reason(const char* reason);
+    bool count_recipient(const char* recipient, double size);
+
+    host_info& host_;
+    arena& memory_;
+    std::unordered_map<reject_key, std::uint32_t, reject_key_hash, reject_key_equal> groups_;
+    std::vector<candidates> candidates_;
+    std::unordered_map<rcpt_key, std::uint32_t, rcpt_key_hash, rcpt_key_equal> recipients_in_group_;
+    text_index reasons_;
+    text_index recipients_;
+};
+
+// The first record of the key, in list order, that takes a reject to
+// `recipient`: any record when the reject has no recipient, else a record
+// without recipient or with the same one in any letter case.
+std::uint32_t milter_builder::find_match(const reject_key& key, const char* recipient) const
+{
+    auto group = groups_.find(key);
+    if (group == groups_.end())
+        return no_record;
+    const candidates& found = candidates_[group->second];
+    if (recipient == nullptr)
+        return found.first;
+    std::uint32_t match = found.first_without_rcpt;
+    auto same_rcpt = recipients_in_group_.find(rcpt_key{group->second, recipient});
+    if (same_rcpt != recipients_in_group_.end() && (match == no_record || same_rcpt->second < match))
+        match = same_rcpt->second;
+    return match;
+}
+
+// A merge that compared two recipients also moves the last time.
+void milter_builder::merge(milter_reject_stat& reject, const msg_milter& milter, const msg_from& from)
+{
+    ++reject.count;
+    if (milter.env_to != nullptr && reject.env_to != nullptr)
+        reject.last_time = from.msg_time;
+    if (from.siz != 0) {
+        reject.size += from.siz;
+        host_.milrej_size += from.siz;
+    }
+}
+
+const char* milter_builder::fill_reject(milter_reject_stat& reject, const msg_milter& milter, const msg_from& from)
+{
+    if (!copy_date(memory_, milter.msg_time, reject.date) || !copy_text(memory_, milter.env_to, reject.env_to))
+        return no_memory_reject;
+    if (reject.env_to != nullptr) {
+        reject.to_name_info = split_address(memory_, reject.env_to);
+        if (!split_complete(reject.env_to, reject.to_name_info))
+            return cannot_split_rcpt;
+        reject.to_host = reject.to_name_info.host_name;
+    }
+    const relay_info& relay = from.relay_info;
+    if (!copy_text(memory_, milter.reject_txt, reject.reason) || !copy_text(memory_, relay.dom_name, reject.relay_name))
+        return no_memory_reject;
+    reject.count = 1;
+    reject.size = from.siz;
+    reject.first_time = reject.last_time = milter.msg_time;
+    reject.env_from = from.env_from;
+    reject.from_host = from.env_name_info.host_name;
+    reject.from_dom_l1 = from.env_name_info.dom_name_lvl_1;
+    reject.from_dom_l2 = from.env_name_info.dom_name_lvl_2;
+    reject.relay_ip = relay.ip_address;
+    reject.relay_ip_bin = relay.ip_bin_addr;
+    reject.relay_geo_dom = relay.geo_dom_name_lvl_1;
+    reject.relay_dom_l1 = relay.dom_name_lvl_1;
+    reject.relay_dom_l2 = relay.dom_name_lvl_2;
+    return nullptr;
+}
+
+// Enters the record at `position` into the indexes of its key; earlier
+// records keep their places, so each index names the first in list order.
+void milter_builder::index_reject(std::uint32_t position)
+{
+    const milter_reject_stat& reject = host_.milrej_list[position];
+    auto [group, added] = groups_.try_emplace(reject_key{reject.env_from, reject.relay_name, reject.reason},
+                                              static_cast<std::uint32_t>(candidates_.size()));
+    if (added)
+        candidates_.emplace_back();
+    candidates& found = candidates_[group->second];
+    if (found.first == no_record)
+        found.first = position;
+    if (reject.env_to == nullptr) {
+        if (found.first_without_rcpt == no_record)
+            found.first_without_rcpt = position;
+    } else {
+        recipients_in_group_.try_emplace(rcpt_key{group->second, reject.env_to}, position);
+    }
+}
+
+const char* milter_builder::make_reject(const msg_milter& milter, const msg_from& from)
+{
+    milter_reject_stat reject{};
+    if (const char* failure = fill_reject(reject, milter, from))
+        return failure;
+    host_.milrej_list.push_back(reject);
+    index_reject(static_cast<std::uint32_t>(host_.milrej_list.size() - 1));
+    ++host_.milrej_count;
+    if (from.siz != 0)
+        host_.milrej_size += from.siz;
+    return nullptr;
+}
+
+const char* milter_builder::count_reject(const msg_milter& milter, const msg_from& from)
+{
+    const reject_key key{from.env_from, from.relay_info.dom_name, milter.reject_txt};
+    std::uint32_t match = find_match(key, milter.env_to);
+    if (match == no_record) {
+        if (const char* failure = make_reject(milter, from))
+            return failure;
+    } else {
+        merge(host_.milrej_list[match], milter, from);
+    }
+    ++host_.milrej_refs;
+    return nullptr;
+}
+
+bool milter_builder::count_reason(const char* reason)
+{
+    auto found = reasons_.find(reason);
+    if (found != reasons_.end()) {
+        ++host_.rej_reason_list[found->second].count;
+    } else {
+        reject_reason_stat record{};
+        if (!copy_text(memory_, reason, record.reason))
+            return false;
+        record.count = 1;
+        host_.rej_reason_list.push_back(record);
+        reasons_.emplace(record.reason, static_cast<std::uint32_t>(host_.rej_reason_list.size() - 1));
+        ++host_.rej_reason_count;
+    }
+    ++host_.rej_reason_refs;
+    return true;
+}
+
+bool milter_builder::count_recipient(const char* recipient, double size)
+{
+    auto found = recipients_.find(recipient);
+    if (found != recipients_.end()) {
+        env_mem_stat& member = host_.milrej_rcpt_list[found->second];
+        ++member.count;
+        member.size += size;
+    } else {
+        env_mem_stat member{};
+        if (!copy_text(memory_, recipient, member.name))
+            return false;
+        member.size = size;
+        member.count = 1;
+        host_.milrej_rcpt_list.push_back(member);
+        recipients_.emplace(member.name, static_cast<std::uint32_t>(host_.milrej_rcpt_list.size() - 1));
+        ++host_.milrej_rcpt_count;
+    }
+    ++host_.milrej_rcpt_refs;
+    return true;
+}
+
+const char* milter_builder::add(const msg_milter& milter, const msg_from& from)
+{
+    if (const char* failure = guarded(no_memory_reject, [&] { return count_reject(milter, from); }))
+        return failure;
+    if (const char* failure = guarded(no_memory_reason, [&] {
+            return count_reason(milter.reject_txt) ? nullptr : no_memory_reason;
+        }))
+        return failure;
+    if (milter.env_to == nullptr)
+        return nullptr;
+    return guarded(no_memory_rcpt, [&] { return count_recipient(milter.env_to, from.siz) ? nullptr : no_memory_rcpt; });
+}
+
+const char* build_host(host_info& host)
+{
+    milter_builder builder(host);
+    for (const milter_chain_item* item = host.milter_chain.head; item; item = item->next) {
+        if (item->p_mil == nullptr || item->p_from == nullptr)
+            continue;
+        if (const char* failure = builder.add(*item->p_mil, *item->p_from))
+            return failure;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int build_milter_statistics()
+{
+    for (host_info& host : used_hosts()) {
+        const char* failure = nullptr;
+        try {
+            failure = build_host(host);
+        } catch (const std::bad_alloc&) {
+            failure = no_memory_reject;  // the builder's own indexes could not start
+        }
+        if (failure) {
+            error_message(failure);
+            return 1;
+        }
+    }
+    return 0;
+}

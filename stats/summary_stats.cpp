@@ -1,0 +1,466 @@
+// Building the summaries by relay and by recipient of every host from the
+// relay sender, envelope pair, ruleset reject and milter reject tables and the
+// non-active client list. Those tables are trusted (made by earlier phases),
+// but their texts come from the log and any of them may be absent: an absent
+// text matches only an absent one and is never dereferenced. Rows and address
+// entries are found through hash indexes that live only while a host is built.
+#include "stats/summary_stats.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <string_view>
+#include <unordered_map>
+
+#include "driver/messages.h"
+#include "input/field_extraction.h"
+#include "stats/host_info.h"
+
+namespace {
+
+const char* const no_memory_relay = "ERROR: cannot get memory for summary info relay stat!\n";
+const char* const no_memory_from_addr = "ERROR: cannot get memory for envelope address stat (from)!\n";
+const char* const no_parse_from_addr = "ERROR: cannot parse envelope address (from)!\n";
+const char* const no_memory_to_addr = "ERROR: cannot get memory for envelope address stat (to)!\n";
+const char* const no_parse_to_addr = "ERROR: cannot parse envelope address (to)!\n";
+const char* const no_memory_rcpt_pair = "ERROR: cannot get memory for summary info recipient stat (1)!\n";
+const char* const no_memory_rcpt_other = "ERROR: cannot get memory for summary info recipient stat (2)!\n";
+const char* const no_memory_rcpt_milter = "ERROR: cannot get memory for summary info recipient stat (3)!\n";
+
+constexpr std::uint32_t no_row = UINT32_MAX;
+
+// ---- keys that may hold absent texts -----------------------------------
+
+std::size_t hash_text(const char* text)
+{
+    constexpr std::size_t absent_text_hash = 0x6a09e667f3bcc908ULL;
+    return text ? std::hash<std::string_view>{}(text) : absent_text_hash;
+}
+
+std::size_t combine(std::size_t seed, std::size_t value)
+{
+    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
+}
+
+// Exact comparison (strcmp); an absent text equals only an absent text.
+bool same_text(const char* a, const char* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    return std::strcmp(a, b) == 0;
+}
+
+// A relay row is keyed by its name and its numeric address.
+struct relay_key {
+    const char* name;
+    std::uint32_t ip_bin;
+};
+
+struct relay_key_hash {
+    std::size_t operator()(const relay_key& key) const { return combine(hash_text(key.name), key.ip_bin); }
+};
+
+struct relay_key_equal {
+    bool operator()(const relay_key& a, const relay_key& b) const
+    {
+        return a.ip_bin == b.ip_bin && same_text(a.name, b.name);
+    }
+};
+
+using relay_index = std::unordered_map<relay_key, std::uint32_t, relay_key_hash, relay_key_equal>;
+
+// A present address or host name within the address list of one relay row.
+struct entry_key {
+    std::uint32_t row;
+    const char* text;
+};
+
+struct entry_key_hash {
+    std::size_t operator()(const entry_key& key) const { return combine(hash_text(key.text), key.row); }
+};
+
+struct entry_key_equal {
+    bool operator()(const entry_key& a, const entry_key& b) const
+    {
+        return a.row == b.row && same_text(a.text, b.text);
+    }
+};
+
+// Maps a text to the position of the first list entry that holds it.
+using entry_index = std::unordered_map<entry_key, std::uint32_t, entry_key_hash, entry_key_equal>;
+
+struct text_hash {
+    std::size_t operator()(const char* text) const { return hash_text(text); }
+};
+
+struct text_equal {
+    bool operator()(const char* a, const char* b) const { return same_text(a, b); }
+};
+
+using name_index = std::unordered_map<const char*, std::uint32_t, text_hash, text_equal>;
+
+// ---- helpers -------------------------------------------------------------
+
+// A copy of an optional text in the host's arena. False when memory ran
+// out; an absent text stays absent.
+bool copy_text(arena& memory, const char* text, const char*& copy)
+{
+    copy = nullptr;
+    if (text == nullptr)
+        return true;
+    copy = memory.save_text(text);
+    return copy != nullptr;
+}
+
+// True when split_address produced every part the address calls for: user
+// and host around an "@", and both domain levels when the host has a dot
+// after its first character. A missing part means its copy found no memory.
+bool split_complete(const char* address, const env_name_info& parts)
+{
+    if (address == nullptr || std::strchr(address, '@') == nullptr)
+        return true;
+    if (parts.user_name == nullptr || parts.host_name == nullptr)
+        return false;
+    if (parts.host_name[0] == '\0' || std::strchr(parts.host_name + 1, '.') == nullptr)
+        return true;
+    return parts.dom_name_lvl_1 != nullptr && parts.dom_name_lvl_2 != nullptr;
+}
+
+// ---- address lists of the relay rows -------------------------------------
+
+// One side (senders or recipients) of the relay rows: which list and
+// counters it uses, and its failure messages.
+struct address_side {
+    summary_addr* summary_relay_stat::*head;
+    summary_addr* summary_relay_stat::*tail;
+    std::uint32_t summary_relay_stat::*addresses;
+    std::uint32_t summary_relay_stat::*hosts;  // also the length of the list
+    const char* no_memory;
+    const char* no_parse;
+};
+
+const address_side sender_side = {
+    &summary_relay_stat::from_addr_head, &summary_relay_stat::from_addr_tail, &summary_relay_stat::from_addr,
+    &summary_relay_stat::from_dom,       no_memory_from_addr,                 no_parse_from_addr,
+};
+
+const address_side recipient_side = {
+    &summary_relay_stat::to_addr_head, &summary_relay_stat::to_addr_tail, &summary_relay_stat::to_addr,
+    &summary_relay_stat::to_dom,       no_memory_to_addr,                 no_parse_to_addr,
+};
+
+// The address lists of one side of every relay row of a host. Walking a list
+// for an address A and its host H stops at the first entry whose address is
+// A or whose host is H; the two indexes give the first position of each, and
+// the earlier of the two is where that walk would stop.
+class address_lists {
+public:
+    address_lists(host_info& host, const address_side& side) : host_(host), side_(side) {}
+
+    // Applies the address rule to row `row`; the failure message, or null.
+    const char* count(std::uint32_t row, const char* address, const char* host_name);
+
+private:
+    const char* append(std::uint32_t row, const char* address);
+
+    host_info& host_;
+    const address_side& side_;
+    entry_index by_address_;
+    entry_index by_host_;
+};
+
+const char* address_lists::count(std::uint32_t row, const char* address, const char* host_name)
+{
+    try {
+        auto at_address = address ? by_address_.find(entry_key{row, address}) : by_address_.end();
+        auto at_host = host_name ? by_host_.find(entry_key{row, host_name}) : by_host_.end();
+        bool address_known = at_address != by_address_.end();
+        bool host_known = at_host != by_host_.end();
+        if (address_known && (!host_known || at_address->second <= at_host->second))
+            return nullptr;  // an address already kept counts nothing
+        if (host_known) {
+            ++(host_.sum_relay_list[row].*side_.addresses);
+            return nullptr;
+        }
+        return append(row, address);
+    } catch (const std::bad_alloc&) {
+        return side_.no_memory;
+    }
+}
+
+// A new entry for a host not seen yet on this side of the row.
+const char* address_lists::append(std::uint32_t row, const char* address)
+{
+    arena& memory = host_.memory;
+    summary_addr* entry = memory.make<summary_addr>();
+    if (entry == nullptr || !copy_text(memory, address, entry->address))
+        return side_.no_memory;
+    entry->name_info = split_address(memory, entry->address);
+    if (!split_complete(entry->address, entry->name_info))
+        return side_.no_parse;
+    summary_relay_stat& relay = host_.sum_relay_list[row];
+    const std::uint32_t position = relay.*side_.hosts;
+    if (entry->address)
+        by_address_.emplace(entry_key{row, entry->address}, position);
+    if (entry->name_info.host_name)
+        by_host_.emplace(entry_key{row, entry->name_info.host_name}, position);
+    if (relay.*side_.tail)
+        (relay.*side_.tail)->next = entry;
+    else
+        relay.*side_.head = entry;
+    relay.*side_.tail = entry;
+    ++(relay.*side_.addresses);
+    ++(relay.*side_.hosts);
+    return nullptr;
+}
+
+// ---- summary by relay ----------------------------------------------------
+
+class relay_summary_builder {
+public:
+    explicit relay_summary_builder(host_info& host)
+        : host_(host), senders_(host, sender_side), recipients_(host, recipient_side)
+    {
+    }
+
+    // Every step for the host; the failure message, or null.
+    const char* build();
+
+private:
+    const char* add_relay_senders();
+    const char* add_env_pairs();
+    const char* add_ruleset_rejects();
+    const char* add_milter_rejects();
+    void add_no_action_clients();
+    std::uint32_t find(const char* name, std::uint32_t ip_bin) const;
+    void count_reject(summary_relay_stat& relay, std::uint32_t summary_relay_stat::*counter);
+
+    host_info& host_;
+    relay_index rows_;
+    address_lists senders_;
+    address_lists recipients_;
+};
+
+std::uint32_t relay_summary_builder::find(const char* name, std::uint32_t ip_bin) const
+{
+    auto found = rows_.find(relay_key{name, ip_bin});
+    return found == rows_.end() ? no_row : found->second;
+}
+
+void relay_summary_builder::count_reject(summary_relay_stat& relay, std::uint32_t summary_relay_stat::*counter)
+{
+    ++(relay.*counter);
+    ++relay.total;
+}
+
+// Only the sending relays make rows; every later step counts into them.
+const char* relay_summary_builder::add_relay_senders()
+{
+    try {
+        for (const relay_mem_stat& sender : host_.relay_sender_list) {
+            std::uint32_t row = find(sender.name, sender.ip_bin);
+            if (row != no_row) {
+                host_.sum_relay_list[row].from_msgs += sender.count;
+                host_.sum_relay_list[row].total += sender.count;
+                continue;
+            }
+            summary_relay_stat relay{};
+            if (!copy_text(host_.memory, sender.name, relay.name) || !copy_text(host_.memory, sender.ip, relay.ip))
+                return no_memory_relay;
+            relay.dom_l2 = sender.dom_l2;
+            relay.ip_bin = sender.ip_bin;
+            relay.from_msgs = sender.count;
+            relay.total = sender.count;
+            row = static_cast<std::uint32_t>(host_.sum_relay_list.size());
+            host_.sum_relay_list.push_back(relay);
+            rows_.emplace(relay_key{relay.name, relay.ip_bin}, row);
+            ++host_.sum_relay_count;
+        }
+    } catch (const std::bad_alloc&) {
+        return no_memory_relay;
+    }
+    return nullptr;
+}
+
+const char* relay_summary_builder::add_env_pairs()
+{
+    for (const env_pair_stat& pair : host_.env_pair_list) {
+        std::uint32_t row = find(pair.from_relay, pair.from_ip_bin);
+        if (row == no_row)
+            continue;
+        if (const char* failure = senders_.count(row, pair.sender, pair.from_host))
+            return failure;
+        if (const char* failure = recipients_.count(row, pair.recipient, pair.to_host))
+            return failure;
+    }
+    return nullptr;
+}
+
+// A reject counts once, whatever its own count.
+const char* relay_summary_builder::add_ruleset_rejects()
+{
+    for (const ruleset_reject_stat& reject : host_.rulrej_list) {
+        std::uint32_t row = find(reject.relay_name, reject.relay_ip_bin);
+        if (row == no_row)
+            continue;
+        if (const char* failure = senders_.count(row, reject.env_from, reject.from_host))
+            return failure;
+        count_reject(host_.sum_relay_list[row], &summary_relay_stat::rulrej);
+    }
+    return nullptr;
+}
+
+const char* relay_summary_builder::add_milter_rejects()
+{
+    for (const milter_reject_stat& reject : host_.milrej_list) {
+        std::uint32_t row = find(reject.relay_name, reject.relay_ip_bin);
+        if (row == no_row)
+            continue;
+        if (const char* failure = senders_.count(row, reject.env_from, reject.from_host))
+            return failure;
+        count_reject(host_.sum_relay_list[row], &summary_relay_stat::milrej);
+        if (reject.env_to == nullptr)
+            continue;
+        if (const char* failure = recipients_.count(row, reject.env_to, reject.to_host))
+            return failure;
+    }
+    return nullptr;
+}
+
+// A client is its host name (the cut client text) with its address.
+void relay_summary_builder::add_no_action_clients()
+{
+    for (const msg_no_action* client = host_.no_action_list.head; client; client = client->next) {
+        std::uint32_t row = find(client->client_txt, client->relay_info.ip_bin_addr);
+        if (row != no_row)
+            count_reject(host_.sum_relay_list[row], &summary_relay_stat::nonact);
+    }
+}
+
+const char* relay_summary_builder::build()
+{
+    if (const char* failure = add_relay_senders())
+        return failure;
+    if (const char* failure = add_env_pairs())
+        return failure;
+    if (const char* failure = add_ruleset_rejects())
+        return failure;
+    if (const char* failure = add_milter_rejects())
+        return failure;
+    add_no_action_clients();
+    return nullptr;
+}
+
+// ---- summary by recipient ------------------------------------------------
+
+// Deliveries of a pair whose status names a virus, in any letter case.
+std::uint32_t virus_deliveries(const env_pair_stat& pair)
+{
+    std::uint32_t viruses = 0;
+    for (const pair_status* status = pair.statuses_head; status; status = status->next)
+        if (status->status && find_nocase(status->status, "Virus"))
+            viruses += status->count;
+    return viruses;
+}
+
+// The counts one record adds to a recipient row.
+struct recipient_counts {
+    std::uint32_t msgs;
+    std::uint32_t milrej;
+    std::uint32_t viruses;
+};
+
+class recipient_summary_builder {
+public:
+    explicit recipient_summary_builder(host_info& host) : host_(host) {}
+
+    // Every step for the host; the failure message, or null.
+    const char* build();
+
+private:
+    const char* count(const char* name, const recipient_counts& counts, const char* no_memory);
+
+    host_info& host_;
+    name_index rows_;
+};
+
+const char* recipient_summary_builder::count(const char* name, const recipient_counts& counts, const char* no_memory)
+{
+    try {
+        auto found = rows_.find(name);
+        if (found != rows_.end()) {
+            summary_rcpt_stat& row = host_.sum_rcpt_list[found->second];
+            row.msgs += counts.msgs;
+            row.milrej += counts.milrej;
+            row.viruses += counts.viruses;
+            row.total += counts.msgs + counts.milrej;
+            return nullptr;
+        }
+        summary_rcpt_stat row{};
+        if (!copy_text(host_.memory, name, row.name))
+            return no_memory;
+        row.msgs = counts.msgs;
+        row.milrej = counts.milrej;
+        row.viruses = counts.viruses;
+        row.total = counts.msgs + counts.milrej;
+        host_.sum_rcpt_list.push_back(row);
+        rows_.emplace(row.name, static_cast<std::uint32_t>(host_.sum_rcpt_list.size() - 1));
+        ++host_.sum_rcpt_count;
+        return nullptr;
+    } catch (const std::bad_alloc&) {
+        return no_memory;
+    }
+}
+
+const char* recipient_summary_builder::build()
+{
+    for (const env_pair_stat& pair : host_.env_pair_list) {
+        if (const char* failure = count(pair.recipient, {pair.count, 0, virus_deliveries(pair)}, no_memory_rcpt_pair))
+            return failure;
+        for (const other_rcpt* other = pair.other_rcpts_head; other; other = other->next)
+            if (const char* failure = count(other->name, {other->count, 0, 0}, no_memory_rcpt_other))
+                return failure;
+    }
+    for (const milter_reject_stat& reject : host_.milrej_list) {
+        if (reject.env_to == nullptr)
+            continue;
+        if (const char* failure = count(reject.env_to, {0, reject.count, 0}, no_memory_rcpt_milter))
+            return failure;
+    }
+    return nullptr;
+}
+
+// Runs `Builder` over every used host in table order; 0, or 1 after the
+// failure message.
+template <class Builder>
+int build_every_host(const char* no_memory)
+{
+    for (host_info& host : used_hosts()) {
+        const char* failure = nullptr;
+        try {
+            Builder builder(host);
+            failure = builder.build();
+        } catch (const std::bad_alloc&) {
+            failure = no_memory;  // the builder's own indexes could not start
+        }
+        if (failure) {
+            error_message(failure);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int build_relay_summary()
+{
+    return build_every_host<relay_summary_builder>(no_memory_relay);
+}
+
+int build_recipient_summary()
+{
+    return build_every_host<recipient_summary_builder>(no_memory_rcpt_pair);
+}
