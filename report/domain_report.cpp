@@ -30,21 +30,6 @@ const char* color()
 
 // ---------------------------------------------------------------- files
 
-// Some files of these reports have open-failure messages of their own form,
-// so the message is given whole: true when `path` can be created, else the
-// message is written. Standard output (an empty path) always can.
-bool can_create(const std::string& path, const char* failure_message)
-{
-    if (path.empty())
-        return true;
-    std::FILE* probe = std::fopen(path.c_str(), "w");
-    if (probe == nullptr) {
-        error_message(failure_message);
-        return false;
-    }
-    std::fclose(probe);
-    return true;
-}
 
 // ---------------------------------------------------------------- levels
 
@@ -149,46 +134,15 @@ void sorted_by_name(report_file& out, host_info& host)
     write_domain_table(out, host, list_of(tables, Level), bases_of(tables, Level));
 }
 
-// One file of split mode; its open-failure message is given whole.
-struct domain_view {
-    setting_text program_settings::*key;
-    const char* open_failure;
-    const char* heading;
-    host_count count;
-    host_body body;
-};
-
-void write_split_views(std::span<const domain_view> views)
-{
-    for (const domain_view& view : views) {
-        const setting_text& name = settings.*view.key;
-        if (!name)
-            continue;
-        const std::string path = report_path_for(name);
-        if (!can_create(path, view.open_failure))
-            continue;
-        report_file out(path, "dom_view_out");
-        if (!out)
-            continue;
-        write_html_header(out);
-        for (host_info& host : used_hosts()) {
-            write_view_heading(out, view.heading, host, view.count(host));
-            view.body(out, host);
-        }
-        write_html_footer(out);
-    }
-}
-
 // ---------------------------------------------------------------- the two reports
 
 struct domain_report {
     domain_tables host_info::*tables;
     const char* ascii_kind;
-    const char* token;              // of the ordinary open-failure message
     const char* ascii_open_failure;  // main file, ASCII (and any format but HTML)
     const char* html_open_failure;   // main file, HTML
     std::span<const html_section> sections;
-    std::span<const domain_view> views;
+    std::span<const split_view> views;
 };
 
 constexpr auto env = &host_info::env_dom;
@@ -216,7 +170,7 @@ const html_section relay_sections[] = {
      level_count<rel, 2>, sorted_by_name<rel, 2>},
 };
 
-const domain_view env_views[] = {
+const split_view env_views[] = {
     {&S::OutputEnvDomByValueFile_Lvl_1, "ERROR: cannot open env_dom_val_file_lvl_1 file!\n",
      "    <H3>%s (%lu domains level-1 sorted by value, envelopes)</H3>\n", level_count<env, 1>,
      sorted_by_value<env, 1>},
@@ -231,7 +185,7 @@ const domain_view env_views[] = {
      sorted_by_name<env, 2>},
 };
 
-const domain_view relay_views[] = {
+const split_view relay_views[] = {
     {&S::OutputRelDomByValueFile_Lvl_1, "ERROR: cannot open rel_dom_val_file_lvl_1 file!\n",
      "    <H3>%s (%lu domains level-1 sorted by value)</H3>\n", level_count<rel, 1>, sorted_by_value<rel, 1>},
     {&S::OutputRelDomByNameFile_Lvl_1, "ERROR: cannot open rel_dom_nam_file_lvl_1 file!\n",
@@ -245,7 +199,6 @@ const domain_view relay_views[] = {
 const domain_report env_report{
     env,
     "envelopes",
-    "env_dom_info_out",
     "ERROR: cannot open env_dom_info_out file!\n",
     "ERROR: cannot open env_dom_info_out file!\n",
     env_sections,
@@ -255,7 +208,6 @@ const domain_report env_report{
 const domain_report relay_report{
     rel,
     "relays",
-    "rel_dom_info_out",
     "ERROR: cannot open rel_dom_info_out file!\n",
     "ERROR: cannot rel_open dom_info_out file!\n",
     relay_sections,
@@ -267,12 +219,11 @@ const char* const rule_after_index = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"90%
 int write_domain_report(const domain_report& report, const std::string& path, int format)
 {
     if (format == FORMAT_HTML && settings.SplitHtmlOutput == 1) {
-        write_split_views(report.views);
+        write_split_report(report.views);
         return 0;
     }
-    if (!can_create(path, format == FORMAT_HTML ? report.html_open_failure : report.ascii_open_failure))
-        return 1;
-    report_file out(path, report.token);
+    report_file out(path, report_file::whole_message{format == FORMAT_HTML ? report.html_open_failure
+                                                                            : report.ascii_open_failure});
     if (!out)
         return 1;
     if (format == FORMAT_ASCII)

@@ -106,31 +106,6 @@ void write_other_rcpts_cell(report_file& out, const env_pair_stat& pair)
     out.write("        </TD>\n");
 }
 
-// The grouped size with its blanks as "&nbsp;".
-void write_pair_size_cell(report_file& out, double size)
-{
-    const std::string grouped = format_grouped(size);
-    char spaced[64];
-    if (escape_spaces(grouped.c_str(), grouped.size(), spaced, sizeof spaced) != 0)
-        spaced[0] = '\0';
-    out.print("        <TD ALIGN=center>%s</TD>\n", spaced);
-}
-
-// "hh:mm:ss" of the first time, or "first,last" when they differ.
-std::string status_time_text(const pair_status& status)
-{
-    char first[32] = "", last[32] = "", joined[128];
-    std::tm local{};
-    if (localtime_r(&status.first_time, &local))
-        std::strftime(first, sizeof first, "%T", &local);
-    if (status.first_time == status.last_time)
-        return first;
-    if (localtime_r(&status.last_time, &local))
-        std::strftime(last, sizeof last, "%T", &local);
-    std::snprintf(joined, sizeof joined, "%s,%s", first, last);
-    return joined;
-}
-
 void write_status_cell(report_file& out, const env_pair_stat& pair)
 {
     if (pair.statuses_head == nullptr) {
@@ -140,7 +115,7 @@ void write_status_cell(report_file& out, const env_pair_stat& pair)
     out.write("        <TD ALIGN=left>");
     for (const pair_status* status = pair.statuses_head; status; status = status->next)
         out.print("%s [%lu]<BR>(%s)<BR>", html_text(status->status).c_str(), ul(status->count),
-                  status_time_text(*status).c_str());
+                  first_last_time_text(status->first_time, status->last_time).c_str());
     out.write("        </TD>\n");
 }
 
@@ -150,7 +125,7 @@ void write_pair_row(report_file& out, const host_info& host, const env_pair_stat
     write_sender_cell(out, pair);
     write_recipient_cell(out, pair);
     write_other_rcpts_cell(out, pair);
-    write_pair_size_cell(out, pair.size);
+    write_spaced_size_cell(out, pair.size);
     out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(pair.size, host.in_total_size));
     out.print("        <TD ALIGN=center>%lu</TD>\n", ul(pair.count));
     out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(pair.count, host.env_pair_refs));

@@ -89,40 +89,15 @@ void write_relay_cell(report_file& out, const milter_reject_stat& reject)
                   html_text(reject.relay_geo_dom).c_str());
 }
 
-// The grouped size with its blanks as "&nbsp;".
-void write_size_cell(report_file& out, double size)
-{
-    const std::string grouped = format_grouped(size);
-    char spaced[64];
-    if (escape_spaces(grouped.c_str(), grouped.size(), spaced, sizeof spaced) != 0)
-        spaced[0] = '\0';
-    out.print("        <TD ALIGN=center>%s</TD>\n", spaced);
-}
-
-// "hh:mm:ss" of the first time, or "first,last" when they differ.
-std::string reject_time_text(const milter_reject_stat& reject)
-{
-    char first[32] = "", last[32] = "", joined[128];
-    std::tm local{};
-    if (localtime_r(&reject.first_time, &local))
-        std::strftime(first, sizeof first, "%T", &local);
-    if (reject.first_time == reject.last_time)
-        return first;
-    if (localtime_r(&reject.last_time, &local))
-        std::strftime(last, sizeof last, "%T", &local);
-    std::snprintf(joined, sizeof joined, "%s,%s", first, last);
-    return joined;
-}
-
 void write_reject_row(report_file& out, const milter_reject_stat& reject, unsigned long number)
 {
     out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", number);
     write_address_cell(out, reject);
     write_relay_cell(out, reject);
     out.print("        <TD ALIGN=center>%lu</TD>\n", ul(reject.count));
-    write_size_cell(out, reject.size);
+    write_spaced_size_cell(out, reject.size);
     out.print("        <TD ALIGN=left>%s<BR>(%s)</TD>\n", html_text(reject.reason).c_str(),
-              reject_time_text(reject).c_str());
+              first_last_time_text(reject.first_time, reject.last_time).c_str());
     out.write("      </TR>\n");
 }
 
@@ -255,42 +230,6 @@ const split_view views[] = {
 const char* const rule_after_index = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"80%\">\n\n";
 const char* const section_rule = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n";
 
-void write_index(report_file& out)
-{
-    write_html_index_heading(out);
-    for (const host_info& host : used_hosts()) {
-        write_html_host_index_start(out, host.host_name.c_str());
-        for (const html_section& section : sections)
-            write_html_index_item(out, host.host_name.c_str(), section.suffix, section.index_title);
-        out.write("    </UL>\n");
-    }
-    out.write(rule_after_index);
-}
-
-// Unlike the other sectioned reports, every section of a host, the last
-// one included, is followed by the rule.
-void write_host_sections(report_file& out, host_info& host)
-{
-    const std::string anchor = html_attribute(host.host_name.c_str());
-    for (const html_section& section : sections) {
-        out.print("    <A NAME=%s></A>\n", anchor.c_str());
-        write_view_heading(out, section.heading, host, section.count(host));
-        out.print("    <A NAME=%s%s></A>\n", anchor.c_str(), section.suffix);
-        section.body(out, host);
-        write_html_back_links(out, host.host_name.c_str());
-        out.write(section_rule);
-    }
-}
-
-void write_single_file_report(report_file& out)
-{
-    write_html_header(out);
-    write_index(out);
-    for (host_info& host : used_hosts())
-        write_host_sections(out, host);
-    write_html_footer(out);
-}
-
 }  // namespace
 
 void write_milter_reject_table(report_file& out, const host_info& host)
@@ -350,6 +289,7 @@ int write_milter_report(const std::string& path, int format)
     if (format == FORMAT_ASCII)
         write_ascii_report(out);
     else if (format == FORMAT_HTML && settings.SplitHtmlOutput == 0)
-        write_single_file_report(out);
+        // Every section of a host, the last one included, ends with the rule.
+        write_sectioned_report(out, sections, rule_after_index, section_rule, true);
     return 0;
 }

@@ -54,6 +54,13 @@ const char* space_entity(char c)
 }  // namespace
 
 report_file::report_file(const std::string& path, const char* token)
+    : report_file(path, whole_message{nullptr})
+{
+    if (stream_ == nullptr)
+        error_message(format_message("ERROR: cannot open %s file!\n", token));
+}
+
+report_file::report_file(const std::string& path, whole_message failure)
 {
     if (path.empty()) {
         stream_ = stdout;
@@ -61,7 +68,8 @@ report_file::report_file(const std::string& path, const char* token)
     }
     stream_ = std::fopen(path.c_str(), "w");
     if (stream_ == nullptr) {
-        error_message(format_message("ERROR: cannot open %s file!\n", token));
+        if (failure.text)
+            error_message(failure.text);
         return;
     }
     owned_ = true;
@@ -205,6 +213,29 @@ std::string format_grouped(double value)
     return piece + groups;
 }
 
+void write_spaced_size_cell(report_file& out, double size)
+{
+    const std::string grouped = format_grouped(size);
+    char spaced[64];
+    if (escape_spaces(grouped.c_str(), grouped.size(), spaced, sizeof spaced) != 0)
+        spaced[0] = '\0';
+    out.print("        <TD ALIGN=center>%s</TD>\n", spaced);
+}
+
+std::string first_last_time_text(std::time_t first, std::time_t last)
+{
+    char first_text[32] = "", last_text[32] = "", joined[128];
+    std::tm local{};
+    if (localtime_r(&first, &local))
+        std::strftime(first_text, sizeof first_text, "%T", &local);
+    if (first == last)
+        return first_text;
+    if (localtime_r(&last, &local))
+        std::strftime(last_text, sizeof last_text, "%T", &local);
+    std::snprintf(joined, sizeof joined, "%s,%s", first_text, last_text);
+    return joined;
+}
+
 float percent_of(double count, double total)
 {
     if (!(total > 0))
@@ -230,7 +261,7 @@ void write_view_heading(report_file& out, const char* heading, const host_info& 
 }
 
 void write_sectioned_report(report_file& out, std::span<const html_section> sections, const char* rule_after_index,
-                            const char* section_rule)
+                            const char* section_rule, bool rule_after_last)
 {
     write_html_header(out);
     write_html_index_heading(out);
@@ -250,7 +281,7 @@ void write_sectioned_report(report_file& out, std::span<const html_section> sect
             out.print("    <A NAME=%s%s></A>\n", anchor.c_str(), section.suffix);
             section.body(out, host);
             write_html_back_links(out, host.host_name.c_str());
-            if (i + 1 < sections.size())
+            if (i + 1 < sections.size() || rule_after_last)
                 out.write(section_rule);
         }
     }
@@ -263,7 +294,9 @@ void write_split_report(std::span<const split_view> views)
         const setting_text& name = settings.*view.key;
         if (!name)
             continue;
-        report_file out(report_path_for(name), view.token);
+        const bool whole = std::strncmp(view.token, "ERROR:", 6) == 0;
+        report_file out = whole ? report_file(report_path_for(name), report_file::whole_message{view.token})
+                                : report_file(report_path_for(name), view.token);
         if (!out)
             continue;
         write_html_header(out);

@@ -31,6 +31,12 @@ public:
     // Opens `path` with mode "w"; on failure writes
     // "ERROR: cannot open <token> file!\n" and the object tests false.
     report_file(const std::string& path, const char* token);
+    // The same with the whole failure message given (for reports whose
+    // messages do not follow the usual form).
+    struct whole_message {
+        const char* text;
+    };
+    report_file(const std::string& path, whole_message failure);
     ~report_file();
     report_file(const report_file&) = delete;
     report_file& operator=(const report_file&) = delete;
@@ -81,6 +87,11 @@ std::string html_attribute(const char* text);
 // Digits in groups of three separated by a blank ("1 234 567"); fractions
 // are truncated.
 std::string format_grouped(double value);
+// "        <TD ALIGN=center>%s</TD>\n" with the grouped size, blanks as "&nbsp;".
+void write_spaced_size_cell(report_file& out, double size);
+// "hh:mm:ss" (local time) of `first`, or "first,last" when the two differ.
+std::string first_last_time_text(std::time_t first, std::time_t last);
+
 // count * 100 / total in single precision, 0 when the total is 0.
 float percent_of(double count, double total);
 
@@ -104,6 +115,7 @@ struct html_section {
 struct split_view {
     setting_text program_settings::*key;  // file-name setting of the view
     const char* token;                     // for the open-failure message
+    // (a token starting with "ERROR:" is taken as the whole message)
     const char* heading;                   // as in html_section
     host_count count;
     host_body body;
@@ -111,9 +123,11 @@ struct split_view {
 
 // Header; the index with every section per host; `rule_after_index`; per
 // host each section (host anchor, heading, section anchor, body, back-links)
-// with `section_rule` between the sections of a host; footer.
+// with `section_rule` between the sections of a host (and after the last
+// one with `rule_after_last`); footer.
 void write_sectioned_report(report_file& out, std::span<const html_section> sections, const char* rule_after_index,
-                            const char* section_rule = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n");
+                            const char* section_rule = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n",
+                            bool rule_after_last = false);
 
 // For each view whose key is set, in order: the file OutputBaseDir/key
 // (its own open-failure message when it cannot be opened), header, per host

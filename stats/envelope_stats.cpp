@@ -18,6 +18,7 @@
 #include "driver/messages.h"
 #include "driver/text_util.h"
 #include "stats/host_info.h"
+#include "stats/text_keys.h"
 
 namespace {
 
@@ -30,42 +31,7 @@ const char* const no_memory_sender = "ERROR: cannot get memory for envelope send
 const char* const no_memory_rcpt = "ERROR: cannot get memory for envelope recipients stat (1)!\n";
 const char* const no_memory_other_rcpt = "ERROR: cannot get memory for envelope recipients stat (2)!\n";
 
-// ---- hashing of texts that may be absent -------------------------------
-
-constexpr std::size_t absent_text_hash = 0x9e3779b97f4a7c15ULL;
-
-// FNV-1a over the text, letters folded to lower case when `fold` is set.
-std::size_t hash_text(const char* text, bool fold)
-{
-    if (text == nullptr)
-        return absent_text_hash;
-    std::size_t hash = 14695981039346656037ULL;
-    for (const char* c = text; *c; ++c) {
-        hash ^= static_cast<unsigned char>(fold ? lower_ascii(*c) : *c);
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
-
-std::size_t combine(std::size_t seed, std::size_t value)
-{
-    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
-}
-
-// An absent text equals only an absent text.
-bool same_text(const char* a, const char* b)
-{
-    if (a == nullptr || b == nullptr)
-        return a == b;
-    return std::strcmp(a, b) == 0;
-}
-
-bool same_text_nocase(const char* a, const char* b)
-{
-    if (a == nullptr || b == nullptr)
-        return a == b;
-    return strcasecmp(a, b) == 0;
-}
+// ---- index keys (texts may be absent) ------------------------------------
 
 // The key of a pair: sending relay name, sender, recipient (case-sensitive).
 struct pair_key {
@@ -77,9 +43,9 @@ struct pair_key {
 struct pair_key_hash {
     std::size_t operator()(const pair_key& key) const
     {
-        std::size_t hash = hash_text(key.relay, false);
-        hash = combine(hash, hash_text(key.sender, false));
-        return combine(hash, hash_text(key.recipient, false));
+        std::size_t hash = text_hash(key.relay);
+        hash = hash_combine(hash, text_hash(key.sender));
+        return hash_combine(hash, text_hash(key.recipient));
     }
 };
 
@@ -90,14 +56,9 @@ struct pair_key_equal {
     }
 };
 
-// An address of the sender or recipient table (case-sensitive).
-struct name_hash {
-    std::size_t operator()(const char* name) const { return hash_text(name, false); }
-};
-
-struct name_equal {
-    bool operator()(const char* a, const char* b) const { return same_text(a, b); }
-};
+// An address of the sender or recipient table (case-sensitive): text_key_hash/text_key_equal.
+using name_hash = text_key_hash;
+using name_equal = text_key_equal;
 
 // A text within one pair: an other recipient (case-sensitive) or a status
 // text (letter case ignored).
@@ -108,7 +69,7 @@ struct pair_text_key {
 
 template <bool Fold>
 struct pair_text_hash {
-    std::size_t operator()(const pair_text_key& key) const { return combine(key.pair, hash_text(key.text, Fold)); }
+    std::size_t operator()(const pair_text_key& key) const { return hash_combine(key.pair, Fold ? text_hash_nocase(key.text) : text_hash(key.text)); }
 };
 
 template <bool Fold>

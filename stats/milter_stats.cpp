@@ -21,6 +21,7 @@
 #include "driver/text_util.h"
 #include "input/field_extraction.h"
 #include "stats/host_info.h"
+#include "stats/text_keys.h"
 
 namespace {
 
@@ -31,43 +32,7 @@ const char* const no_memory_rcpt = "ERROR: cannot get memory for env_mem by milt
 
 constexpr std::uint32_t no_record = std::numeric_limits<std::uint32_t>::max();
 
-// ---- hashing of texts that may be absent -------------------------------
-
-constexpr std::size_t absent_text_hash = 0x6a09e667f3bcc909ULL;
-
-// FNV-1a over the text, letters folded to lower case when `fold` is set
-// (the folding of strcasecmp in the C locale).
-std::size_t hash_text(const char* text, bool fold)
-{
-    if (text == nullptr)
-        return absent_text_hash;
-    std::size_t hash = 14695981039346656037ULL;
-    for (const char* c = text; *c; ++c) {
-        hash ^= static_cast<unsigned char>(fold ? lower_ascii(*c) : *c);
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
-
-std::size_t combine(std::size_t seed, std::size_t value)
-{
-    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
-}
-
-// An absent text equals only an absent text.
-bool same_text(const char* a, const char* b)
-{
-    if (a == nullptr || b == nullptr)
-        return a == b;
-    return std::strcmp(a, b) == 0;
-}
-
-bool same_text_nocase(const char* a, const char* b)
-{
-    if (a == nullptr || b == nullptr)
-        return a == b;
-    return strcasecmp(a, b) == 0;
-}
+// ---- index keys (texts may be absent) ------------------------------------
 
 // What makes records candidates for the same reject: sender, sender relay
 // name and reason, all compared exactly.
@@ -80,8 +45,8 @@ struct reject_key {
 struct reject_key_hash {
     std::size_t operator()(const reject_key& key) const
     {
-        std::size_t hash = combine(hash_text(key.sender, false), hash_text(key.relay, false));
-        return combine(hash, hash_text(key.reason, false));
+        std::size_t hash = hash_combine(text_hash(key.sender), text_hash(key.relay));
+        return hash_combine(hash, text_hash(key.reason));
     }
 };
 
@@ -106,7 +71,7 @@ struct rcpt_key {
 };
 
 struct rcpt_key_hash {
-    std::size_t operator()(const rcpt_key& key) const { return combine(key.group, hash_text(key.recipient, true)); }
+    std::size_t operator()(const rcpt_key& key) const { return hash_combine(key.group, text_hash_nocase(key.recipient)); }
 };
 
 struct rcpt_key_equal {
@@ -117,15 +82,7 @@ struct rcpt_key_equal {
 };
 
 // A reason or a recipient address, compared exactly.
-struct text_hash {
-    std::size_t operator()(const char* text) const { return hash_text(text, false); }
-};
-
-struct text_equal {
-    bool operator()(const char* a, const char* b) const { return same_text(a, b); }
-};
-
-using text_index = std::unordered_map<const char*, std::uint32_t, text_hash, text_equal>;
+using text_index = std::unordered_map<const char*, std::uint32_t, text_key_hash, text_key_equal>;
 
 // ---- record making -------------------------------------------------------
 

@@ -17,6 +17,7 @@
 #include "driver/messages.h"
 #include "input/field_extraction.h"
 #include "stats/host_info.h"
+#include "stats/text_keys.h"
 
 namespace {
 
@@ -33,25 +34,6 @@ constexpr std::uint32_t no_row = UINT32_MAX;
 
 // ---- keys that may hold absent texts -----------------------------------
 
-std::size_t hash_text(const char* text)
-{
-    constexpr std::size_t absent_text_hash = 0x6a09e667f3bcc908ULL;
-    return text ? std::hash<std::string_view>{}(text) : absent_text_hash;
-}
-
-std::size_t combine(std::size_t seed, std::size_t value)
-{
-    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
-}
-
-// Exact comparison (strcmp); an absent text equals only an absent text.
-bool same_text(const char* a, const char* b)
-{
-    if (a == nullptr || b == nullptr)
-        return a == b;
-    return std::strcmp(a, b) == 0;
-}
-
 // A relay row is keyed by its name and its numeric address.
 struct relay_key {
     const char* name;
@@ -59,7 +41,7 @@ struct relay_key {
 };
 
 struct relay_key_hash {
-    std::size_t operator()(const relay_key& key) const { return combine(hash_text(key.name), key.ip_bin); }
+    std::size_t operator()(const relay_key& key) const { return hash_combine(text_hash(key.name), key.ip_bin); }
 };
 
 struct relay_key_equal {
@@ -78,7 +60,7 @@ struct entry_key {
 };
 
 struct entry_key_hash {
-    std::size_t operator()(const entry_key& key) const { return combine(hash_text(key.text), key.row); }
+    std::size_t operator()(const entry_key& key) const { return hash_combine(text_hash(key.text), key.row); }
 };
 
 struct entry_key_equal {
@@ -91,15 +73,7 @@ struct entry_key_equal {
 // Maps a text to the position of the first list entry that holds it.
 using entry_index = std::unordered_map<entry_key, std::uint32_t, entry_key_hash, entry_key_equal>;
 
-struct text_hash {
-    std::size_t operator()(const char* text) const { return hash_text(text); }
-};
-
-struct text_equal {
-    bool operator()(const char* a, const char* b) const { return same_text(a, b); }
-};
-
-using name_index = std::unordered_map<const char*, std::uint32_t, text_hash, text_equal>;
+using name_index = std::unordered_map<const char*, std::uint32_t, text_key_hash, text_key_equal>;
 
 // ---- helpers -------------------------------------------------------------
 
