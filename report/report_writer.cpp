@@ -56,11 +56,25 @@ const char* space_entity(char c)
 report_file::report_file(const std::string& path, const char* token)
     : report_file(path, whole_message{nullptr})
 {
+    token_ = token;
     if (stream_ == nullptr)
         error_message(format_message("ERROR: cannot open %s file!\n", token));
 }
 
-report_file::report_file(const std::string& path, whole_message failure)
+// The report's name inside a whole open-failure message
+// ("ERROR: cannot open <name> file!\n"), for the write-failure message.
+static std::string token_of(const char* message)
+{
+    std::string_view text = message ? message : "";
+    for (std::string_view prefix : {"ERROR: cannot ", "open "})
+        if (text.starts_with(prefix))
+            text.remove_prefix(prefix.size());
+    if (text.ends_with(" file!\n"))
+        text.remove_suffix(7);
+    return std::string(text);
+}
+
+report_file::report_file(const std::string& path, whole_message failure) : token_(token_of(failure.text))
 {
     if (path.empty()) {
         stream_ = stdout;
@@ -78,8 +92,15 @@ report_file::report_file(const std::string& path, whole_message failure)
 
 report_file::~report_file()
 {
+    if (stream_ == nullptr)
+        return;
+    bool failed = std::ferror(stream_) != 0;
     if (owned_)
-        std::fclose(stream_);
+        failed = (std::fclose(stream_) != 0) || failed;
+    else
+        failed = (std::fflush(stream_) != 0) || failed;
+    if (failed)
+        error_message(format_message("ERROR: cannot write %s file!\n", token_.c_str()));
 }
 
 void report_file::print(const char* format, ...)

@@ -25,7 +25,9 @@ enum output_format { FORMAT_ASCII = 0, FORMAT_HTML = 1 };
 extern std::time_t report_time;
 
 // An open report. Standard output (for an empty path) is never closed; a
-// file is closed when the object goes away. Write errors are ignored.
+// file is closed when the object goes away. A write or close that fails
+// (a full disk) is reported as "ERROR: cannot write <token> file!\n"; the
+// run goes on.
 class report_file {
 public:
     // Opens `path` with mode "w"; on failure writes
@@ -50,6 +52,7 @@ public:
 private:
     std::FILE* stream_ = nullptr;
     bool owned_ = false;
+    std::string token_;  // names the report in the write-failure message
 };
 
 // The document frame of every HTML report; the header shows `report_time`.

@@ -79,4 +79,20 @@ TEST(ReportFile, EmptyPathMeansStandardOutputAndFailuresAreReported)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: cannot open gen_info_out file!\n");
 }
 
+TEST(ReportFile, FailedWriteIsReportedWithTheToken)
+{
+    testing::internal::CaptureStderr();
+    {
+        report_file full("/dev/full", "gen_info_out");
+        ASSERT_TRUE(full);
+        full.write(std::string(1 << 17, 'x'));
+    }
+    {
+        report_file full("/dev/full", report_file::whole_message{"ERROR: cannot rel_open dom_info_out file!\n"});
+        full.write("x");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ERROR: cannot write gen_info_out file!\nERROR: cannot write rel_open dom_info_out file!\n");
+}
+
 }  // namespace
