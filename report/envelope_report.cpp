@@ -71,8 +71,8 @@ void write_pair_table_header(report_file& out)
 
 void write_sender_cell(report_file& out, const env_pair_stat& pair)
 {
-    const std::string sender = html_text(pair.sender);
-    const std::string relay = html_text(pair.from_relay);
+    const html_escaped sender = html_text(pair.sender);
+    const html_escaped relay = html_text(pair.from_relay);
     if (pair.from_ip == nullptr)
         out.print("        <TD ALIGN=left>%s<BR>(%s)</TD>\n", sender.c_str(), relay.c_str());
     else if (pair.from_geo_dom == nullptr)
@@ -85,8 +85,8 @@ void write_sender_cell(report_file& out, const env_pair_stat& pair)
 
 void write_recipient_cell(report_file& out, const env_pair_stat& pair)
 {
-    const std::string recipient = html_text(pair.recipient);
-    const std::string relay = html_text(pair.to_relay);
+    const html_escaped recipient = html_text(pair.recipient);
+    const html_escaped relay = html_text(pair.to_relay);
     if (pair.to_ip == nullptr)
         out.print("        <TD ALIGN=left>%s<BR>(%s)</TD>\n", recipient.c_str(), relay.c_str());
     else

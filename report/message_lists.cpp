@@ -43,9 +43,19 @@ void close_row(report_file& out)
     out.write("      </TR>\n");
 }
 
+void left_cell(report_file& out, const char* text)
+{
+    out.print("        <TD ALIGN=left>%s</TD>\n", text);
+}
+
 void left_cell(report_file& out, const std::string& text)
 {
-    out.print("        <TD ALIGN=left>%s</TD>\n", text.c_str());
+    left_cell(out, text.c_str());
+}
+
+void left_cell(report_file& out, const html_escaped& text)
+{
+    left_cell(out, text.c_str());
 }
 
 // A whole line kept without queue id (TLS/SSL and unknown lists).

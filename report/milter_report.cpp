@@ -70,7 +70,7 @@ void write_reject_table_header(report_file& out)
 
 void write_address_cell(report_file& out, const milter_reject_stat& reject)
 {
-    const std::string sender = html_text(reject.env_from);
+    const html_escaped sender = html_text(reject.env_from);
     if (reject.env_to == nullptr)
         out.print("        <TD ALIGN=left>%s</TD>\n", sender.c_str());
     else
@@ -79,7 +79,7 @@ void write_address_cell(report_file& out, const milter_reject_stat& reject)
 
 void write_relay_cell(report_file& out, const milter_reject_stat& reject)
 {
-    const std::string relay = html_text(reject.relay_name);
+    const html_escaped relay = html_text(reject.relay_name);
     if (reject.relay_ip == nullptr)
         out.print("        <TD ALIGN=left>%s</TD>\n", relay.c_str());
     else if (reject.relay_geo_dom == nullptr)

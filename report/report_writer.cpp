@@ -3,6 +3,8 @@
 // log-derived text enters HTML.
 #include "report/report_writer.h"
 
+#include "report/report_format.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -94,6 +96,7 @@ report_file::~report_file()
 {
     if (stream_ == nullptr)
         return;
+    flush_buffer();
     bool failed = std::ferror(stream_) != 0;
     if (owned_)
         failed = (std::fclose(stream_) != 0) || failed;
@@ -103,17 +106,40 @@ report_file::~report_file()
         error_message(format_message("ERROR: cannot write %s file!\n", token_.c_str()));
 }
 
+void report_file::flush_buffer()
+{
+    if (!buffer_.empty())
+        std::fwrite(buffer_.data(), 1, buffer_.size(), stream_);
+    buffer_.clear();
+}
+
 void report_file::print(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    std::vfprintf(stream_, format, args);
+    if (!append_formatted(buffer_, format, args)) {
+        // A conversion the report formatter does not know: the C library's.
+        va_list again;
+        va_copy(again, args);
+        int length = std::vsnprintf(nullptr, 0, format, again);
+        va_end(again);
+        if (length > 0) {
+            std::size_t start = buffer_.size();
+            buffer_.resize(start + static_cast<std::size_t>(length) + 1);
+            std::vsnprintf(buffer_.data() + start, static_cast<std::size_t>(length) + 1, format, args);
+            buffer_.resize(start + static_cast<std::size_t>(length));
+        }
+    }
     va_end(args);
+    if (buffer_.size() >= stream_buffer_size)
+        flush_buffer();
 }
 
 void report_file::write(std::string_view text)
 {
-    std::fwrite(text.data(), 1, text.size(), stream_);
+    buffer_.append(text);
+    if (buffer_.size() >= stream_buffer_size)
+        flush_buffer();
 }
 
 void write_html_header(report_file& out)
@@ -172,26 +198,33 @@ int escape_spaces(const char* source, std::size_t length, char* destination, std
     return escape_into(source, length, destination, size, space_entity);
 }
 
-std::string html_cell_text(const char* text)
+html_escaped html_cell_text(const char* text)
 {
+    if (text == nullptr)
+        return html_escaped();
+    std::size_t length = std::strlen(text);
+    if (length == 0 || length > cell_buffer_size)
+        return html_escaped();
+    if (length < cell_buffer_size && std::strpbrk(text, "<>") == nullptr)
+        return html_escaped(text);  // fits the cell unchanged
     char buffer[cell_buffer_size];
-    if (text == nullptr || escape_angles(text, std::strlen(text), buffer, sizeof buffer) != 0)
-        return {};
-    return buffer;
+    if (escape_angles(text, length, buffer, sizeof buffer) != 0)
+        return html_escaped();
+    return html_escaped(std::string(buffer));
 }
 
-std::string html_text(const char* text)
+html_escaped html_text(const char* text)
 {
+    if (text == nullptr || std::strpbrk(text, "<>") == nullptr)
+        return html_escaped(text);
     std::string out;
-    if (text == nullptr)
-        return out;
     for (const char* c = text; *c; ++c) {
         if (const char* entity = angle_entity(*c))
             out += entity;
         else
             out += *c;
     }
-    return out;
+    return html_escaped(std::move(out));
 }
 
 std::string html_attribute(const char* text)

@@ -9,10 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <ostream>
 #include <ctime>
 #include <string>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "driver/settings.h"
 #include "driver/text_util.h"  // time_text
@@ -50,9 +53,12 @@ public:
     void write(std::string_view text);
 
 private:
+    void flush_buffer();
+
     std::FILE* stream_ = nullptr;
     bool owned_ = false;
-    std::string token_;  // names the report in the write-failure message
+    std::string token_;   // names the report in the write-failure message
+    std::string buffer_;  // text not yet handed to the stream
 };
 
 // The document frame of every HTML report; the header shows `report_time`.
@@ -76,12 +82,32 @@ int escape_angles(const char* source, std::size_t length, char* destination, std
 // The same with each blank as "&nbsp;" and nothing else changed.
 int escape_spaces(const char* source, std::size_t length, char* destination, std::size_t size);
 
+// A text ready for HTML: the original text when nothing in it needs a
+// change (no copy is made), else its escaped copy.
+class html_escaped {
+public:
+    html_escaped() = default;
+    explicit html_escaped(const char* plain) : plain_(plain ? plain : "") {}
+    explicit html_escaped(std::string escaped) : escaped_(std::move(escaped)), copied_(true) {}
+
+    const char* c_str() const { return copied_ ? escaped_.c_str() : plain_; }
+    std::size_t size() const { return copied_ ? escaped_.size() : std::strlen(plain_); }
+    operator std::string() const { return c_str(); }
+    friend bool operator==(const html_escaped& a, std::string_view b) { return std::string_view(a.c_str()) == b; }
+    friend std::ostream& operator<<(std::ostream& out, const html_escaped& text) { return out << text.c_str(); }
+
+private:
+    const char* plain_ = "";
+    std::string escaped_;
+    bool copied_ = false;
+};
+
 // A log-derived text for an HTML cell: escape_angles into a 512-byte buffer;
 // a text it refuses prints as an empty cell. Null prints as empty.
-std::string html_cell_text(const char* text);
+html_escaped html_cell_text(const char* text);
 // A log-derived text written where the report shows it whole (headings,
 // status and action texts): "<" and ">" escaped, no length limit.
-std::string html_text(const char* text);
+html_escaped html_text(const char* text);
 // A log-derived text inside an attribute or anchor name (host names): also
 // quotes, ampersands, blanks and control characters become character
 // references, so the text cannot leave its attribute.

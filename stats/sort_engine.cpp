@@ -172,6 +172,15 @@ int pair_by_time(const void* a, const void* b)
 
 using compare_function = int (*)(const void*, const void*);
 
+// The comparison F applied to the records two array elements point to: the
+// tables are sorted as arrays of pointers, so the merge sort moves 8 bytes
+// per step instead of whole records.
+template <compare_function F>
+int indirect(const void* a, const void* b)
+{
+    return F(*static_cast<const void* const*>(a), *static_cast<const void* const*>(b));
+}
+
 // ---- milter rejects --------------------------------------------------------
 
 const milter_reject_stat& reject_of(const void* p)
@@ -238,38 +247,46 @@ int reject_by_time(const void* a, const void* b)
 compare_function reject_comparison(int order)
 {
     switch (order) {
-    case SORT_BY_NAME: return reject_by_sender;
-    case SORT_BY_SIZE: return reject_by_size;
-    case SORT_BY_COUNT: return reject_by_count;
-    case SORT_BY_RELAY_NAME: return reject_by_relay_name;
-    case SORT_BY_RELAY_ADDR: return reject_by_relay_addr;
-    case SORT_BY_RELAY_DOM_L1: return reject_by_relay_dom_l1;
-    case SORT_BY_RELAY_DOM_L2: return reject_by_relay_dom_l2;
-    case SORT_BY_REASON: return reject_by_reason;
-    case SORT_BY_FROM_DOM_MIL: return reject_by_from_dom;
-    case SORT_BY_RECIPIENT: return reject_by_recipient;
-    case SORT_BY_TIME: return reject_by_time;
+    case SORT_BY_NAME: return indirect<reject_by_sender>;
+    case SORT_BY_SIZE: return indirect<reject_by_size>;
+    case SORT_BY_COUNT: return indirect<reject_by_count>;
+    case SORT_BY_RELAY_NAME: return indirect<reject_by_relay_name>;
+    case SORT_BY_RELAY_ADDR: return indirect<reject_by_relay_addr>;
+    case SORT_BY_RELAY_DOM_L1: return indirect<reject_by_relay_dom_l1>;
+    case SORT_BY_RELAY_DOM_L2: return indirect<reject_by_relay_dom_l2>;
+    case SORT_BY_REASON: return indirect<reject_by_reason>;
+    case SORT_BY_FROM_DOM_MIL: return indirect<reject_by_from_dom>;
+    case SORT_BY_RECIPIENT: return indirect<reject_by_recipient>;
+    case SORT_BY_TIME: return indirect<reject_by_time>;
     default: return nullptr;
     }
 }
 
-// Sorts a table with libbsd's stable mergesort through a working copy; the
-// table keeps its order when the copy cannot be made or the sort fails.
+// Sorts a table with libbsd's stable mergesort (over pointers to its
+// records, `compare` being an indirect comparison); the table keeps its
+// order when the working memory cannot be had or the sort fails.
 template <class T>
 void merge_sort_table(std::vector<T>& table, compare_function compare, const char* memory_message)
 {
     if (table.size() < 2 || settings.merge_sort != 1 || compare == nullptr)
         return;
-    std::vector<T> work;
+    std::vector<const T*> order;
+    std::vector<T> sorted;
     try {
-        work.assign(table.begin(), table.end());
+        order.reserve(table.size());
+        sorted.reserve(table.size());
     } catch (const std::bad_alloc&) {
         error_message(memory_message);
         error_message("ERR: try slow sorting method!\n");
         return;
     }
-    mergesort(work.data(), work.size(), sizeof(T), compare);
-    std::copy(work.begin(), work.end(), table.begin());
+    for (const T& record : table)
+        order.push_back(&record);
+    if (mergesort(order.data(), order.size(), sizeof(const T*), compare) != 0)
+        return;
+    for (const T* record : order)
+        sorted.push_back(*record);
+    table.swap(sorted);
 }
 
 // Summary by relay, level-2 order: relays with a level-2 domain first (by
@@ -291,17 +308,17 @@ bool summary_relay_before(const summary_relay_stat& a, const summary_relay_stat&
 compare_function pair_comparison(int order)
 {
     switch (order) {
-    case SORT_BY_SIZE: return pair_by_size;
-    case SORT_BY_COUNT: return pair_by_count;
-    case SORT_BY_RELAY_NAME: return pair_by_relay_name;
-    case SORT_BY_RELAY_ADDR: return pair_by_relay_addr;
-    case SORT_BY_RELAY_DOM_L1: return pair_by_relay_dom_l1;
-    case SORT_BY_RELAY_DOM_L2: return pair_by_relay_dom_l2;
-    case SORT_BY_FROM_DOM: return pair_by_from_dom;
-    case SORT_BY_RECIPIENT: return pair_by_recipient;
-    case SORT_BY_STATUS: return pair_by_status;
-    case SORT_BY_SENDER: return pair_by_sender;
-    case SORT_BY_TIME: return pair_by_time;
+    case SORT_BY_SIZE: return indirect<pair_by_size>;
+    case SORT_BY_COUNT: return indirect<pair_by_count>;
+    case SORT_BY_RELAY_NAME: return indirect<pair_by_relay_name>;
+    case SORT_BY_RELAY_ADDR: return indirect<pair_by_relay_addr>;
+    case SORT_BY_RELAY_DOM_L1: return indirect<pair_by_relay_dom_l1>;
+    case SORT_BY_RELAY_DOM_L2: return indirect<pair_by_relay_dom_l2>;
+    case SORT_BY_FROM_DOM: return indirect<pair_by_from_dom>;
+    case SORT_BY_RECIPIENT: return indirect<pair_by_recipient>;
+    case SORT_BY_STATUS: return indirect<pair_by_status>;
+    case SORT_BY_SENDER: return indirect<pair_by_sender>;
+    case SORT_BY_TIME: return indirect<pair_by_time>;
     default: return nullptr;
     }
 }
