@@ -13,6 +13,7 @@
 #include "driver/settings.h"
 #include "driver/text_util.h"
 #include "geo/ip_ranges.h"
+#include "input/number_scan.h"
 
 namespace {
 
@@ -162,19 +163,16 @@ const char* find_nocase(const char* haystack, const char* needle)
         return nullptr;
     if (*needle == '\0')
         return haystack;
-    const char first = lower_ascii(*needle);
-    for (const char* start = haystack; *start != '\0'; ++start) {
-        if (lower_ascii(*start) != first)
-            continue;
-        const char* h = start + 1;
-        const char* n = needle + 1;
-        while (*n != '\0' && lower_ascii(*h) == lower_ascii(*n)) {
-            ++h;
-            ++n;
-        }
-        if (*n == '\0')
-            return start;
-    }
+    // Candidates are the places of the needle's first letter in either case
+    // (found by the library's fast character-set search); the rest of the
+    // needle is compared without regard to case.
+    const char lower = lower_ascii(*needle);
+    const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
+    const char first[3] = {lower, upper != lower ? upper : '\0', '\0'};
+    const std::size_t rest = std::strlen(needle + 1);
+    for (const char* p = std::strpbrk(haystack, first); p; p = std::strpbrk(p + 1, first))
+        if (strncasecmp(p + 1, needle + 1, rest) == 0)
+            return p;
     return nullptr;
 }
 
@@ -253,7 +251,7 @@ std::uint32_t get_size(const char* text)
     const char* key = std::strstr(text, "size=");
     if (key == nullptr)
         return 0;
-    return static_cast<std::uint32_t>(std::strtoul(key + 5, nullptr, 10));
+    return static_cast<std::uint32_t>(scan_unsigned_long(key + 5));
 }
 
 std::int32_t get_nrcpts(const char* text)
@@ -261,7 +259,8 @@ std::int32_t get_nrcpts(const char* text)
     const char* key = std::strstr(text, "nrcpts=");
     if (key == nullptr)
         return 0;
-    return static_cast<std::int32_t>(std::strtol(key + 7, nullptr, 10));
+    const char* end = nullptr;
+    return static_cast<std::int32_t>(scan_long(key + 7, &end));
 }
 
 char* get_stat_txt(arena& memory, const char* text)

@@ -8,6 +8,7 @@
 
 #include "driver/text_util.h"
 #include "input/field_extraction.h"
+#include "input/number_scan.h"
 
 namespace {
 
@@ -27,8 +28,8 @@ bool scan_number(const char*& p, int& value, const char*& number_start)
     while (is_white_space(*p))
         ++p;
     number_start = p;
-    char* end = nullptr;
-    long number = std::strtol(p, &end, 10);
+    const char* end = nullptr;
+    long number = scan_long(p, &end);
     if (end == p)
         return false;
     value = static_cast<int>(number);
