@@ -40,7 +40,6 @@ const report_entry entries[] = {
     {nullptr, &S::PrintMsgRejStat, &S::OutputMsgRejStatFile, false, false, write_msg_rej_stat},
 };
 
-constexpr std::size_t report_path_size = 512;
 
 }  // namespace
 
