@@ -18,18 +18,7 @@ namespace {
 
 using S = program_settings;
 
-unsigned long ul(std::uint32_t value)
-{
-    return value;
-}
-
-const char* color()
-{
-    return settings.header_color.c_str();
-}
-
 // ---------------------------------------------------------------- files
-
 
 // ---------------------------------------------------------------- levels
 

@@ -29,16 +29,6 @@ const int html_week_order[7] = {1, 2, 3, 4, 5, 6, 0};
 
 const char percent_sign = '%';
 
-unsigned long ul(std::uint32_t value)
-{
-    return value;
-}
-
-const char* color()
-{
-    return settings.header_color.c_str();
-}
-
 // Every share that is not a rejection: count * 100 / total in single
 // precision, as the other reports compute it.
 double share_of_connects(const host_info& host, std::uint32_t count)

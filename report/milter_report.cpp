@@ -16,16 +16,6 @@
 
 namespace {
 
-unsigned long ul(std::uint32_t value)
-{
-    return value;
-}
-
-const char* color()
-{
-    return settings.header_color.c_str();
-}
-
 // ---------------------------------------------------------------- ASCII
 
 void write_ascii_host(report_file& out, const host_info& host)

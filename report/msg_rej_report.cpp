@@ -15,11 +15,6 @@ namespace {
 
 constexpr std::size_t head_buffer_size = 512;
 
-unsigned long ul(std::uint32_t value)
-{
-    return value;
-}
-
 // Host, date and sender, cut to the 511 characters of the line head.
 void write_line_head(report_file& out, const host_info& host, const msg_rej_stat& record)
 {

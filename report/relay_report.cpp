@@ -15,16 +15,6 @@
 
 namespace {
 
-unsigned long ul(std::uint32_t value)
-{
-    return value;
-}
-
-const char* color()
-{
-    return settings.header_color.c_str();
-}
-
 // ---------------------------------------------------------------- ASCII
 
 void write_ascii_pairs(report_file& out, const char* title, const std::vector<relay_pair_stat>& pairs)

@@ -40,7 +40,6 @@ const report_entry entries[] = {
     {nullptr, &S::PrintMsgRejStat, &S::OutputMsgRejStatFile, false, false, write_msg_rej_stat},
 };
 
-
 }  // namespace
 
 std::span<const report_entry> report_entries()

@@ -24,6 +24,18 @@ struct host_info;
 
 enum output_format { FORMAT_ASCII = 0, FORMAT_HTML = 1 };
 
+// A 32-bit counter as the "%lu" argument the report formats take.
+inline unsigned long ul(std::uint32_t value)
+{
+    return value;
+}
+
+// The colour of every table header cell.
+inline const char* color()
+{
+    return settings.header_color.c_str();
+}
+
 // The report time: the driver sets it right before the print phase.
 extern std::time_t report_time;
 

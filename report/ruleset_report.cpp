@@ -16,16 +16,6 @@
 
 namespace {
 
-unsigned long ul(std::uint32_t value)
-{
-    return value;
-}
-
-const char* color()
-{
-    return settings.header_color.c_str();
-}
-
 // ---------------------------------------------------------------- ASCII
 
 void write_ascii_list(report_file& out, const char* title, const std::vector<ruleset_reject_stat>& rejects)

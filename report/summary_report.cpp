@@ -19,16 +19,6 @@ namespace {
 
 const char* const rule_after_index = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n";
 
-unsigned long ul(std::uint32_t value)
-{
-    return value;
-}
-
-const char* color()
-{
-    return settings.header_color.c_str();
-}
-
 // ---------------------------------------------------------------- ASCII
 
 void write_ascii_relays(report_file& out)
