@@ -12,6 +12,7 @@
 #include "driver/text_util.h"
 #include "stats/host_info.h"
 #include "stats/list_dump.h"
+#include "stats/text_keys.h"
 
 namespace {
 
@@ -100,25 +101,27 @@ void count_non_active_clients(host_info& host)
     }
 }
 
-std::string lower_case(const char* text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = lower_ascii(c);
-    return lower;
-}
+// Status texts equal without regard to case share one entry.
+struct status_text_hash {
+    std::size_t operator()(const char* text) const { return text_hash_nocase(text); }
+};
+
+struct status_text_equal {
+    bool operator()(const char* a, const char* b) const { return same_text_nocase(a, b); }
+};
 
 // Counts the status texts of all chained deliveries; equal texts in any
 // letter case share the entry of their first appearance. False when memory
 // ran out.
 bool build_status_table(host_info& host)
 {
-    std::unordered_map<std::string, status_entry*> by_text;
+    // Keys point at the deliveries' own status texts, which live until exit.
+    std::unordered_map<const char*, status_entry*, status_text_hash, status_text_equal> by_text;
     for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next)
         for (const msg_to* delivery = item->p_to; delivery; delivery = delivery->next) {
             if (delivery->msg_stat == nullptr)
                 continue;
-            status_entry*& entry = by_text[lower_case(delivery->msg_stat)];
+            status_entry*& entry = by_text[delivery->msg_stat];
             ++host.status_total;
             if (entry != nullptr) {
                 ++entry->count;
