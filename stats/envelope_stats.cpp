@@ -329,17 +329,5 @@ const char* build_host(host_info& host)
 
 int build_envelope_statistics()
 {
-    for (host_info& host : used_hosts()) {
-        const char* failure = nullptr;
-        try {
-            failure = build_host(host);
-        } catch (const std::bad_alloc&) {
-            failure = no_memory_pair;  // the builder's own indexes could not start
-        }
-        if (failure) {
-            error_message(failure);
-            return 1;
-        }
-    }
-    return 0;
+    return build_each_host(build_host, no_memory_pair);
 }

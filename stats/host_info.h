@@ -168,3 +168,9 @@ host_info* find_or_add_host(std::string_view name);
 
 // The used slots, in table order.
 std::span<host_info> used_hosts();
+
+// Runs one statistic builder over every used host in table order. The
+// builder returns its failure message, or null when the host was built; a
+// failure, or memory running out where the builder does not check it
+// (`no_memory`), is written and ends the walk with 1 (the run then ends).
+int build_each_host(const char* (*build_host)(host_info& host), const char* no_memory);

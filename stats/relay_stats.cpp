@@ -180,10 +180,5 @@ const char* build_host(host_info& host)
 
 int build_relay_statistics()
 {
-    for (host_info& host : used_hosts())
-        if (const char* failure = build_host(host)) {
-            error_message(failure);
-            return 1;
-        }
-    return 0;
+    return build_each_host(build_host, "ERROR: cannot get memory for relay pair stat!\n");
 }

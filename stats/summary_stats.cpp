@@ -408,33 +408,22 @@ const char* recipient_summary_builder::build()
 
 // Runs `Builder` over every used host in table order; 0, or 1 after the
 // failure message.
+// A builder class run as the per-host step of build_each_host.
 template <class Builder>
-int build_every_host(const char* no_memory)
+const char* build_with(host_info& host)
 {
-    for (host_info& host : used_hosts()) {
-        const char* failure = nullptr;
-        try {
-            Builder builder(host);
-            failure = builder.build();
-        } catch (const std::bad_alloc&) {
-            failure = no_memory;  // the builder's own indexes could not start
-        }
-        if (failure) {
-            error_message(failure);
-            return 1;
-        }
-    }
-    return 0;
+    Builder builder(host);
+    return builder.build();
 }
 
 }  // namespace
 
 int build_relay_summary()
 {
-    return build_every_host<relay_summary_builder>(no_memory_relay);
+    return build_each_host(build_with<relay_summary_builder>, no_memory_relay);
 }
 
 int build_recipient_summary()
 {
-    return build_every_host<recipient_summary_builder>(no_memory_rcpt_pair);
+    return build_each_host(build_with<recipient_summary_builder>, no_memory_rcpt_pair);
 }
