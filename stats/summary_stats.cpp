@@ -406,8 +406,6 @@ const char* recipient_summary_builder::build()
     return nullptr;
 }
 
-// Runs `Builder` over every used host in table order; 0, or 1 after the
-// failure message.
 // A builder class run as the per-host step of build_each_host.
 template <class Builder>
 const char* build_with(host_info& host)
