@@ -6,7 +6,7 @@ template <class T>
 void pairing_index::push(queue_map<T>& map, T* record)
 {
     record->next_same_id = nullptr;
-    id_queue<T>& queue = map[std::string_view(record->msg_id)];
+    id_queue<T>& queue = map.find_or_add(record->msg_id);
     if (queue.tail)
         queue.tail->next_same_id = record;
     else
@@ -17,20 +17,20 @@ void pairing_index::push(queue_map<T>& map, T* record)
 template <class T>
 T* pairing_index::front(const queue_map<T>& map, std::string_view id)
 {
-    auto found = map.find(id);
-    return found == map.end() ? nullptr : found->second.head;
+    const id_queue<T>* queue = map.find(id);
+    return queue ? queue->head : nullptr;
 }
 
 template <class T>
 void pairing_index::pop(queue_map<T>& map, std::string_view id)
 {
-    auto found = map.find(id);
-    if (found == map.end())
+    id_queue<T>* queue = map.find(id);
+    if (queue == nullptr)
         return;
-    T* oldest = found->second.head;
-    found->second.head = oldest->next_same_id;
-    if (found->second.head == nullptr)
-        map.erase(found);
+    T* oldest = queue->head;
+    queue->head = oldest->next_same_id;
+    if (queue->head == nullptr)
+        map.erase_found(queue);
     oldest->next_same_id = nullptr;
 }
 
@@ -51,13 +51,15 @@ void pairing_index::take_pending_from(std::string_view id)
 
 void pairing_index::add_chain_item(msg_chain_item* item)
 {
-    chain_.try_emplace(std::string_view(item->p_from->msg_id), item);
+    msg_chain_item*& first = chain_.find_or_add(item->p_from->msg_id);
+    if (first == nullptr)
+        first = item;
 }
 
 msg_chain_item* pairing_index::find_chain_item(std::string_view id) const
 {
-    auto found = chain_.find(id);
-    return found == chain_.end() ? nullptr : found->second;
+    msg_chain_item* const* first = chain_.find(id);
+    return first ? *first : nullptr;
 }
 
 void pairing_index::add_pending_ruleset(msg_ruleset* record)

@@ -7,8 +7,7 @@
 #pragma once
 
 #include <string_view>
-#include <unordered_map>
-
+#include "input/id_hash_map.h"
 #include "input/message_model.h"
 
 class pairing_index {
@@ -40,7 +39,7 @@ private:
         T* tail = nullptr;
     };
     template <class T>
-    using queue_map = std::unordered_map<std::string_view, id_queue<T>>;
+    using queue_map = id_hash_map<id_queue<T>>;
 
     template <class T>
     static void push(queue_map<T>& map, T* record);
@@ -52,5 +51,5 @@ private:
     queue_map<msg_from> pending_from_;
     queue_map<msg_ruleset> pending_ruleset_;
     queue_map<msg_milter> pending_milter_;
-    std::unordered_map<std::string_view, msg_chain_item*> chain_;
+    id_hash_map<msg_chain_item*> chain_;
 };
