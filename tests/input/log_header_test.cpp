@@ -174,4 +174,88 @@ TEST(ParseLogHeader, DecemberLinesReadInAnotherMonthBelongToTheYearBefore)
     EXPECT_EQ(header.line_time, make_line_time(126, 12, 31, 10, 0, 0));
 }
 
+// Seconds since the epoch of a UTC date and time, by the C library.
+std::time_t utc(int year, int month, int day, int hour, int minute, int second)
+{
+    std::tm broken{};
+    broken.tm_year = year - 1900;
+    broken.tm_mon = month - 1;
+    broken.tm_mday = day;
+    broken.tm_hour = hour;
+    broken.tm_min = minute;
+    broken.tm_sec = second;
+    return timegm(&broken);
+}
+
+TEST(ParseLogHeader, ReadsEachRfc3339FormAsTheInstantItNames)
+{
+    struct stamp_case {
+        const char* stamp;
+        std::time_t instant;
+        int hour, mday, wday;
+    } cases[] = {
+        {"2026-12-06T17:16:24+01:00", utc(2026, 12, 6, 16, 16, 24), 17, 6, 0},
+        {"2026-12-06T17:16:24.123456+01:00", utc(2026, 12, 6, 16, 16, 24), 17, 6, 0},
+        {"2026-12-06T17:16:24Z", utc(2026, 12, 6, 17, 16, 24), 17, 6, 0},
+        {"2026-12-06T17:16:24+0100", utc(2026, 12, 6, 16, 16, 24), 17, 6, 0},
+        {"2026-12-06t17:16:24z", utc(2026, 12, 6, 17, 16, 24), 17, 6, 0},
+        // Offsets that move the instant to another day and another year: the
+        // hour, day and weekday stay those written.
+        {"2026-12-07T00:30:00+02:00", utc(2026, 12, 6, 22, 30, 0), 0, 7, 1},
+        {"2026-12-06T23:30:00-05:30", utc(2026, 12, 7, 5, 0, 0), 23, 6, 0},
+        {"2027-01-01T00:10:00+01:00", utc(2026, 12, 31, 23, 10, 0), 0, 1, 5},
+        {"2026-12-31T23:59:59-0800", utc(2027, 1, 1, 7, 59, 59), 23, 31, 4},
+        {"2024-02-29T12:00:00Z", utc(2024, 2, 29, 12, 0, 0), 12, 29, 4},
+        {"1999-12-31T23:59:60Z", utc(2000, 1, 1, 0, 0, 0), 23, 31, 5},  // leap second
+    };
+    for (const stamp_case& c : cases) {
+        const std::string line = std::string(" ") + c.stamp + "  mx1.example.org sm-mta[12]: ABC: to=<x@y>, stat=Sent";
+        log_header header;
+        line_time_cache times;
+        // The run's date does not matter: the stamp has its year.
+        ASSERT_EQ(parse_log_header(line.c_str(), march_2027, times, header), line_fault::none) << c.stamp;
+        EXPECT_EQ(header.line_time, c.instant) << c.stamp;
+        EXPECT_EQ(header.line_hour, c.hour) << c.stamp;
+        EXPECT_EQ(header.line_mday, c.mday) << c.stamp;
+        EXPECT_EQ(header.line_wday, c.wday) << c.stamp;
+        EXPECT_EQ(header.host, "mx1.example.org") << c.stamp;
+        EXPECT_STREQ(header.line_body, "ABC: to=<x@y>, stat=Sent") << c.stamp;
+    }
+}
+
+TEST(ParseLogHeader, MalformedRfc3339StampsAreConversionErrors)
+{
+    const char* rest = " mx1 sm-mta[1]: ABC: from=<a@b>";
+    const char* bad[] = {
+        "2026-13-06T17:16:24Z",      "2026-00-06T17:16:24Z",      "2026-12-32T17:16:24Z",
+        "2026-02-29T17:16:24Z",      "2026-12-06T24:00:00Z",      "2026-12-06T17:60:24Z",
+        "2026-12-06T17:16:61Z",      "2026-12-06T17:16Z",         "2026-12-06T17:16:24",
+        "2026-12-06T17:16:24+1:00",  "2026-12-06T17:16:24+01:0",  "2026-12-06T17:16:24+24:00",
+        "2026-12-06T17:16:24+01:60", "2026-12-06T17:16:24GMT",    "2026-12-06T17:16:24.Z",
+        "2026-12-06 17:16:24Z",      "2026-1-06T17:16:24Z",       "2026-12-06T17:16:24Zx",
+        "2026-12-06T17:16:24+01:00:00",
+    };
+    for (const char* stamp : bad) {
+        const std::string line = std::string(stamp) + rest;
+        log_header header;
+        line_time_cache times;
+        EXPECT_EQ(parse_log_header(line.c_str(), december_2026, times, header), line_fault::wrong_conversion) << stamp;
+    }
+    // After a good stamp the checks are those of the traditional form.
+    const fault_case later[] = {
+        {"2026-12-06T17:16:24.123456+01:00", line_fault::missing_host},
+        {"2026-12-06T17:16:24Z mx1", line_fault::missing_host},
+        {"2026-12-06T17:16:24Z mx1 sm-mta[1] ABC from=<a@b>", line_fault::missing_process_id},
+        {"2026-12-06T17:16:24Z mx1 sm-mta[1]: garbage without any separator", line_fault::missing_msg_id_1},
+        {"2026-12-06T17:16:24Z mx1 sm-mta[1]: 2B1FsA3x012345:", line_fault::missing_msg_id_2},
+        // Not the RFC 3339 form at all: read as a traditional header.
+        {"202-12-06T17:16:24Z mx1 sm-mta[1]: ABC: from=<a@b>", line_fault::wrong_month},
+    };
+    for (const fault_case& c : later) {
+        log_header header;
+        line_time_cache times;
+        EXPECT_EQ(parse_log_header(c.line, december_2026, times, header), c.want) << c.line;
+    }
+}
+
 }  // namespace
