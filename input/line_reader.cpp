@@ -108,16 +108,13 @@ queue_id_split split_queue_id(const char* body)
     return split;
 }
 
-line_source::line_source(int fd, std::size_t block_size) : fd_(fd), block_(block_size) {}
+line_source::line_source(int fd, std::size_t block_size) : source_(fd), block_(block_size) {}
 
 bool line_source::refill()
 {
     if (failed_)
         return false;
-    ssize_t got;
-    do {
-        got = ::read(fd_, block_.data(), block_.size());
-    } while (got < 0 && errno == EINTR);
+    ssize_t got = source_.read(block_.data(), block_.size());
     if (got <= 0) {
         // End of input and a read error both end the input; like fgets, a
         // read error also discards the piece read so far.
@@ -167,4 +164,7 @@ void read_log(int fd, const std::tm& now)
             verbose_message(format_message("Input %lu: %s\n", static_cast<unsigned long>(lines_read), line));
         process_line(line, date, times);
     }
+    if (source.damaged())
+        error_message(format_message("ERROR: compressed input damaged or truncated after line %lu!\n",
+                                     static_cast<unsigned long>(lines_read)));
 }

@@ -10,13 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "input/byte_source.h"
 #include "input/log_header.h"
 
 // Every line read so far, the dropped ones included: the line number of all messages.
 extern std::uint32_t lines_read;
 
-// Reads a file descriptor in large blocks and hands out the pieces that
-// fgets with a 4096-byte buffer would return.
+// Reads a file descriptor (gzip input decompressed) in large blocks and hands
+// out the pieces that fgets with a 4096-byte buffer would return.
 class line_source {
 public:
     static constexpr std::size_t line_buffer_size = 4096;
@@ -28,10 +29,13 @@ public:
     // it. False at the end of the input or on a read error.
     bool next(char (&line)[line_buffer_size]);
 
+    // True when compressed input ended early (see byte_source::damaged).
+    bool damaged() const { return source_.damaged(); }
+
 private:
     bool refill();
 
-    int fd_;
+    byte_source source_;
     std::vector<char> block_;
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
