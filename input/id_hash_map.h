@@ -101,7 +101,7 @@ private:
 
     static bool equal(const slot& s, std::string_view key)
     {
-        return s.length == key.size() && std::memcmp(s.key, key.data(), key.size()) == 0;
+        return s.length == key.size() && (key.empty() || std::memcmp(s.key, key.data(), key.size()) == 0);
     }
 
     // Moves later entries of the probe run back into the freed slot `gap`

@@ -6,6 +6,8 @@
 #
 #   gzip_input.sh BINARY SOURCE_DIR
 set -u
+# faketime preloads itself ahead of the sanitizer runtime of a sanitizer build.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 export TZ=UTC
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 src=$(cd "$2" && pwd)

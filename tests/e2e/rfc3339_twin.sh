@@ -7,6 +7,8 @@
 #
 #   rfc3339_twin.sh BINARY SOURCE_DIR
 set -u
+# faketime preloads itself ahead of the sanitizer runtime of a sanitizer build.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 src=$(cd "$2" && pwd)
 convert="$src/tests/e2e/to_rfc3339.awk"
