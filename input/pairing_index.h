@@ -38,18 +38,25 @@ private:
         T* head = nullptr;
         T* tail = nullptr;
     };
+    // Everything pending or chained under one queue id, so that the several
+    // questions a line asks about its id find one slot of one table.
+    struct id_entry {
+        id_queue<msg_from> from;
+        id_queue<msg_ruleset> ruleset;
+        id_queue<msg_milter> milter;
+        msg_chain_item* first_chain_item = nullptr;
+
+        bool unused() const { return !from.head && !ruleset.head && !milter.head && !first_chain_item; }
+    };
     template <class T>
-    using queue_map = id_hash_map<id_queue<T>>;
+    using queue_of = id_queue<T> id_entry::*;
 
     template <class T>
-    static void push(queue_map<T>& map, T* record);
+    void push(queue_of<T> queue, T* record);
     template <class T>
-    static T* front(const queue_map<T>& map, std::string_view id);
+    T* front(queue_of<T> queue, std::string_view id) const;
     template <class T>
-    static void pop(queue_map<T>& map, std::string_view id);
+    void pop(queue_of<T> queue, std::string_view id);
 
-    queue_map<msg_from> pending_from_;
-    queue_map<msg_ruleset> pending_ruleset_;
-    queue_map<msg_milter> pending_milter_;
-    id_hash_map<msg_chain_item*> chain_;
+    id_hash_map<id_entry> by_id_;
 };
