@@ -66,20 +66,6 @@ void count_delivery(host_info& host, const msg_from& sender, const msg_to& deliv
     }
 }
 
-void count_messages(host_info& host)
-{
-    for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next) {
-        const msg_from& sender = *item->p_from;
-        count_connect(host, sender);
-        ++host.hour_in[sender.hr];
-        ++host.wday_in[sender.wd];
-        for (const msg_to* delivery = item->p_to; delivery; delivery = delivery->next)
-            count_delivery(host, sender, *delivery);
-    }
-    for (const msg_from* sender = host.from_list.head; sender; sender = sender->next)
-        count_connect(host, *sender);
-}
-
 template <class Chain>
 void count_rejects(host_info& host, const Chain& chain)
 {
@@ -110,40 +96,71 @@ struct status_text_equal {
     bool operator()(const char* a, const char* b) const { return same_text_nocase(a, b); }
 };
 
-// Counts the status texts of all chained deliveries; equal texts in any
-// letter case share the entry of their first appearance. False when memory
-// ran out.
-bool build_status_table(host_info& host)
-{
-    // Keys point at the deliveries' own status texts, which live until exit.
-    std::unordered_map<const char*, status_entry*, status_text_hash, status_text_equal> by_text;
-    for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next)
-        for (const msg_to* delivery = item->p_to; delivery; delivery = delivery->next) {
-            if (delivery->msg_stat == nullptr)
-                continue;
-            status_entry*& entry = by_text[delivery->msg_stat];
-            ++host.status_total;
-            if (entry != nullptr) {
-                ++entry->count;
-                continue;
-            }
-            entry = host.memory.make<status_entry>();
-            if (entry == nullptr || (entry->text = host.memory.save_text(delivery->msg_stat)) == nullptr)
-                return false;
-            entry->count = 1;
-            host.status_list.append(entry);
-            ++host.status_distinct;
+// The status texts of one host's chained deliveries: equal texts in any
+// letter case share the entry of their first appearance.
+class status_table_builder {
+public:
+    explicit status_table_builder(host_info& host) : host_(host) {}
+
+    // False when memory ran out.
+    bool add(const msg_to& delivery)
+    {
+        if (delivery.msg_stat == nullptr)
+            return true;
+        status_entry*& entry = by_text_[delivery.msg_stat];
+        ++host_.status_total;
+        if (entry != nullptr) {
+            ++entry->count;
+            return true;
         }
-    return true;
+        entry = host_.memory.make<status_entry>();
+        if (entry == nullptr || (entry->text = host_.memory.save_text(delivery.msg_stat)) == nullptr)
+            return false;
+        entry->count = 1;
+        host_.status_list.append(entry);
+        ++host_.status_distinct;
+        return true;
+    }
+
+private:
+    host_info& host_;
+    // Keys point at the deliveries' own status texts, which live until exit.
+    std::unordered_map<const char*, status_entry*, status_text_hash, status_text_equal> by_text_;
+};
+
+// Counts the messages of the chain and, in the same walk while `statuses_ok`
+// holds, their status texts; `statuses_ok` turns false when memory ran out.
+void count_messages(host_info& host, bool& statuses_ok)
+{
+    status_table_builder statuses(host);
+    for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next) {
+        const msg_from& sender = *item->p_from;
+        count_connect(host, sender);
+        ++host.hour_in[sender.hr];
+        ++host.wday_in[sender.wd];
+        for (const msg_to* delivery = item->p_to; delivery; delivery = delivery->next) {
+            count_delivery(host, sender, *delivery);
+            if (statuses_ok) {
+                try {
+                    statuses_ok = statuses.add(*delivery);
+                } catch (const std::bad_alloc&) {
+                    statuses_ok = false;
+                }
+            }
+        }
+    }
+    for (const msg_from* sender = host.from_list.head; sender; sender = sender->next)
+        count_connect(host, *sender);
 }
 
 }  // namespace
 
 int build_general_information()
 {
+    bool statuses_ok = true;
     for (host_info& host : used_hosts()) {
         build_totals(host);
-        count_messages(host);
+        count_messages(host, statuses_ok);
         host.ruleset_rejects = host.ruleset_chains;
         host.milter_rejects = host.milter_chains;
         count_rejects(host, host.ruleset_chain);
@@ -152,17 +169,9 @@ int build_general_information()
         if (settings.verbose && settings.verbose_level > 0)
             dump_message_lists(host);
     }
-    for (host_info& host : used_hosts()) {
-        bool built = false;
-        try {
-            built = build_status_table(host);
-        } catch (const std::bad_alloc&) {
-            built = false;
-        }
-        if (!built) {
-            error_message("ERROR: cannot get memory for message status!\n");
-            return 1;
-        }
+    if (!statuses_ok) {
+        error_message("ERROR: cannot get memory for message status!\n");
+        return 1;
     }
     return 0;
 }
