@@ -21,14 +21,8 @@ public:
     {
         if (slots_.empty())
             return nullptr;
-        const std::uint32_t hash = hash_of(key);
-        for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
-            slot& s = slots_[at];
-            if (s.key == nullptr)
-                return nullptr;
-            if (s.hash == hash && equal(s, key))
-                return &s.value;
-        }
+        slot& s = slots_[locate(key, hash_of(key))];
+        return s.key ? &s.value : nullptr;
     }
     const V* find(std::string_view key) const { return const_cast<id_hash_map*>(this)->find(key); }
 
@@ -39,39 +33,22 @@ public:
         if ((size_ + 1) * 2 > slots_.size())
             grow();
         const std::uint32_t hash = hash_of(key);
-        std::size_t at = hash & mask_;
-        for (;; at = (at + 1) & mask_) {
-            slot& s = slots_[at];
-            if (s.key == nullptr)
-                break;
-            if (s.hash == hash && equal(s, key))
-                return s.value;
+        slot& s = slots_[locate(key, hash)];
+        if (s.key == nullptr) {
+            s.key = key.data() ? key.data() : "";  // a null pointer marks a free slot
+            s.length = static_cast<std::uint32_t>(key.size());
+            s.hash = hash;
+            s.value = V{};
+            ++size_;
         }
-        slot& s = slots_[at];
-        s.key = key.data() ? key.data() : "";  // a null pointer marks a free slot
-        s.length = static_cast<std::uint32_t>(key.size());
-        s.hash = hash;
-        s.value = V{};
-        ++size_;
         return s.value;
     }
 
     // Removes `key` if held; the other entries stay findable.
     void erase(std::string_view key)
     {
-        if (slots_.empty())
-            return;
-        const std::uint32_t hash = hash_of(key);
-        std::size_t at = hash & mask_;
-        for (;; at = (at + 1) & mask_) {
-            slot& s = slots_[at];
-            if (s.key == nullptr)
-                return;
-            if (s.hash == hash && equal(s, key))
-                break;
-        }
-        close_gap(at);
-        --size_;
+        if (V* value = find(key))
+            erase_found(value);
     }
 
     // Removes the entry whose value `value` is (a pointer find returned).
@@ -97,6 +74,15 @@ private:
     {
         const std::size_t full = std::hash<std::string_view>{}(key);
         return static_cast<std::uint32_t>(full ^ (full >> 32));
+    }
+
+    // The slot holding `key`, or the free slot that ends its probe run.
+    std::size_t locate(std::string_view key, std::uint32_t hash) const
+    {
+        std::size_t at = hash & mask_;
+        while (slots_[at].key != nullptr && !(slots_[at].hash == hash && equal(slots_[at], key)))
+            at = (at + 1) & mask_;
+        return at;
     }
 
     static bool equal(const slot& s, std::string_view key)

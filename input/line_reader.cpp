@@ -3,10 +3,7 @@
 // its message, and an accepted line goes to classify_line with its host.
 #include "input/line_reader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <string_view>
 

@@ -71,6 +71,19 @@ int line_year(run_date date, int month)
     return (month == 12 && date.month != 12) ? date.year_since_1900 - 1 : date.year_since_1900;
 }
 
+// The host word after the time: blanks, then the host up to the next blank.
+bool find_host_after(const char* time_end, std::string_view& host)
+{
+    if (*time_end != ' ')
+        return false;
+    const char* start = skip_blanks(time_end);
+    const char* end = std::strchr(start, ' ');
+    if (end == nullptr)
+        return false;
+    host = std::string_view(start, static_cast<std::size_t>(end - start));
+    return true;
+}
+
 // The host is the word after the time: one blank between day and time, one
 // blank right after the seconds, then blanks and tabs, then the host up to the
 // next blank. Returns false when the header has no such word.
@@ -82,12 +95,7 @@ bool find_host(const day_and_time& t, std::string_view& host)
     const char* second_blank = std::strchr(first_blank + 1, ' ');
     if (second_blank == nullptr || second_blank != t.second_end)
         return false;
-    const char* start = skip_blanks(second_blank);
-    const char* end = std::strchr(start, ' ');
-    if (end == nullptr)
-        return false;
-    host = std::string_view(start, static_cast<std::size_t>(end - start));
-    return true;
+    return find_host_after(second_blank, host);
 }
 
 bool is_digit(char c)
@@ -188,19 +196,6 @@ bool parse_rfc3339(const char* p, rfc3339_stamp& s)
     s.end = p;
     return s.month >= 1 && s.month <= 12 && s.day >= 1 && s.day <= days_in_month(s.year, s.month) &&
            s.hour <= 23 && s.minute <= 59 && s.second <= 60;
-}
-
-// The host word after the time: blanks, then the host up to the next blank.
-bool find_host_after(const char* time_end, std::string_view& host)
-{
-    if (*time_end != ' ')
-        return false;
-    const char* start = skip_blanks(time_end);
-    const char* end = std::strchr(start, ' ');
-    if (end == nullptr)
-        return false;
-    host = std::string_view(start, static_cast<std::size_t>(end - start));
-    return true;
 }
 
 // The time fields of an RFC 3339 header: the instant the stamp names, the

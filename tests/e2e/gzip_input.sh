@@ -6,8 +6,6 @@
 #
 #   gzip_input.sh BINARY SOURCE_DIR
 set -u
-# faketime preloads itself ahead of the sanitizer runtime of a sanitizer build.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 export TZ=UTC
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 src=$(cd "$2" && pwd)
@@ -23,39 +21,15 @@ size=$(wc -c <plain.log)
 half=$((size / 2 + 3))
 { head -c "$half" plain.log | gzip -c; tail -c +"$((half + 1))" plain.log | gzip -1 -c; } >two.gz
 
-# run NAME ARGS...: every report of the sample configuration into NAME/.
-run() {
-    name=$1
-    shift
-    mkdir "$name"
-    faketime -f "$now" "$bin" -c "$src/examples/quelm_stat.conf" -B "$name" "$@" >"$name.out" 2>"$name.err"
-    echo $? >"$name.status"
-}
+. "$src/tests/e2e/same_run.sh"
+same() { same_run plain "$1" || failed=1; }
 
-same() {
-    for part in out err status; do
-        if ! cmp -s "plain.$part" "$1.$part"; then
-            echo "FAIL $1: standard $part differs from the plain log's"
-            diff "plain.$part" "$1.$part" | head -5
-            failed=1
-        fi
-    done
-    if ! diff -r plain "$1" >/dev/null; then
-        echo "FAIL $1: reports differ from the plain log's"
-        diff -r plain "$1" | head -5
-        failed=1
-    fi
-}
-
-run plain -f plain.log
-[ "$(ls plain | wc -l)" -gt 10 ] || { echo "FAIL: the plain run wrote too few reports"; failed=1; }
-run gz_file -f one.gz
+run_reports plain -f plain.log
+run_reports gz_file -f one.gz
 same gz_file
-run two_members -f two.gz
+run_reports two_members -f two.gz
 same two_members
-mkdir gz_stdin
-faketime -f "$now" "$bin" -c "$src/examples/quelm_stat.conf" -B gz_stdin <one.gz >gz_stdin.out 2>gz_stdin.err
-echo $? >gz_stdin.status
+run_reports gz_stdin <one.gz
 same gz_stdin
 
 # Truncated: the lines before the cut are read, then one message.

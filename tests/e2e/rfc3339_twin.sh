@@ -7,8 +7,6 @@
 #
 #   rfc3339_twin.sh BINARY SOURCE_DIR
 set -u
-# faketime preloads itself ahead of the sanitizer runtime of a sanitizer build.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 src=$(cd "$2" && pwd)
 convert="$src/tests/e2e/to_rfc3339.awk"
@@ -20,12 +18,8 @@ passed=0
 failed=0
 now="2026-12-06 12:00:00"
 
-# run NAME LOG: every report of the sample configuration into NAME/.
-run() {
-    mkdir "$1"
-    faketime -f "$now" "$bin" -c "$src/examples/quelm_stat.conf" -w -B "$1" -f "$2" >"$1.out" 2>"$1.err"
-    echo $? >"$1.status"
-}
+. "$src/tests/e2e/same_run.sh"
+run() { run_reports "$1" -w -f "$2"; }
 
 # The message lists quote whole log lines: there the RFC 3339 stamps are put
 # back into the traditional form before the reports are compared.
@@ -37,13 +31,7 @@ traditional_stamps() {
 # twin PLAIN OTHER: OTHER's run must equal PLAIN's.
 twin() {
     traditional_stamps "$2"
-    same=1
-    for part in out err status; do
-        cmp -s "$1.$part" "$2.$part" || { echo "FAIL $2: standard $part differs"; diff "$1.$part" "$2.$part" | head -5; same=0; }
-    done
-    diff -r "$1" "$2" >/dev/null || { echo "FAIL $2: reports differ"; diff -r "$1" "$2" | head -5; same=0; }
-    [ "$(ls "$1" | wc -l)" -gt 10 ] || { echo "FAIL $1: too few reports"; same=0; }
-    if [ "$same" = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    if same_run "$1" "$2"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 }
 
 export TZ=Europe/Berlin
