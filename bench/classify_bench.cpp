@@ -13,7 +13,7 @@
 #include <string>
 
 #include "input/line_reader.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 #include "tools/log_generator.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "driver/settings.h"
-#include "input/arena.h"
+#include "util/arena.h"
 #include "input/classify.h"
 #include "input/field_extraction.h"
 #include "input/line_reader.h"
@@ -32,7 +32,7 @@
 #include "report/general_report.h"
 #include "report/report_writer.h"
 #include "stats/build_phase.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 #include "tools/log_generator.h"
 
 namespace {
@@ -286,11 +286,12 @@ void BM_classify_line(benchmark::State& state)
         state.PauseTiming();
         clear_host_table();
         std::array<host_info*, host_table_size> hosts{};
+        std::array<pairing_index, host_table_size> indexes;
         for (std::size_t i = 0; i < log.host_names.size(); ++i)
             hosts[i] = find_or_add_host(log.host_names[i]);
         state.ResumeTiming();
         for (const prepared_line& p : log.lines)
-            classify_line(*hosts[p.host_slot], p.line);
+            classify_line(*hosts[p.host_slot], indexes[p.host_slot], p.line);
     }
     count_items(state, log.lines.size());
     clear_host_table();

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "driver/settings.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 
 #ifndef QUELM_REVISION
 #define QUELM_REVISION "unknown"

@@ -11,7 +11,7 @@
 #include <new>
 
 #include "driver/messages.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 
 namespace {
 

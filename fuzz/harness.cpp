@@ -25,7 +25,7 @@
 #include "report/report_registry.h"
 #include "report/report_writer.h"
 #include "stats/build_phase.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace hostile {
 

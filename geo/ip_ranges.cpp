@@ -20,7 +20,7 @@
 
 #include "driver/messages.h"
 #include "driver/settings.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 
 ip_range_table country_ip_table;
 ip_range_table area_ip_table;

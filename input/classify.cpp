@@ -12,8 +12,9 @@
 #include <new>
 
 #include "driver/messages.h"
+#include "util/text_util.h"
 #include "input/field_extraction.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -74,24 +75,24 @@ void classify_without_queue_id(host_info& host, const input_line& line)
 {
     const char* body = line.line_body.data();
     if (find_nocase(body, " daemon ")) {
-        ++host.daemon_restarts;
+        ++host.events.daemon_restarts;
     } else if (find_nocase(body, "alias ") && find_nocase(body, "rebuilt")) {
-        ++host.alias_rebuilds;
+        ++host.events.alias_rebuilds;
     } else if (find_nocase(body, "STARTTLS=")) {
-        ++host.tls_msgs;
-        keep_whole_line(host, host.tls_list, line, "ERROR: cannot get memory for TLS/SSL message!\n");
+        ++host.messages.tls_msgs;
+        keep_whole_line(host, host.messages.tls_list, line, "ERROR: cannot get memory for TLS/SSL message!\n");
     } else {
-        ++host.unknown_msgs;
-        keep_whole_line(host, host.unknown_list, line, "ERROR: cannot get memory for unknown message!\n");
+        ++host.messages.unknown_msgs;
+        keep_whole_line(host, host.messages.unknown_list, line, "ERROR: cannot get memory for unknown message!\n");
     }
 }
 
 // ---- rulesets and milter lines -----------------------------------------
 
-void file_ruleset_line(host_info& host, const input_line& line)
+void file_ruleset_line(host_info& host, pairing_index& index, const input_line& line)
 {
     const char* failure = "ERROR: cannot get memory for ruleset message!\n";
-    ++host.ruleset_msgs_ooo;
+    ++host.messages.ruleset_msgs_ooo;
     msg_ruleset* record = make_record<msg_ruleset>(host, failure);
     const char* text = line.message_text.data();
     record->msg_time = line.line_time;
@@ -99,8 +100,8 @@ void file_ruleset_line(host_info& host, const input_line& line)
     record->msg_txt = host.memory.save_text(text);
     record->reject_txt = get_reject_txt(host.memory, text);
     // A ruleset reject waits for the sender of its queue id.
-    index_record([&] { host.index.add_pending_ruleset(record); }, failure);
-    host.ruleset_list.append(record);
+    index_record([&] { index.add_pending_ruleset(record); }, failure);
+    host.messages.ruleset_list.append(record);
 }
 
 // The synthetic sender of a milter "connect:" line, named by its host= and addr=.
@@ -116,14 +117,26 @@ msg_from* make_connect_sender(host_info& host, const input_line& line)
     std::size_t kept_length = 0;
     split_milter_host(host.memory, text, sender->relay_info, kept_length);
     if (sender->siz != 0)
-        host.in_total_size += sender->siz;
+        host.events.in_total_size += sender->siz;
     sender->msg_txt = host.memory.save_text(line.message_text.substr(0, kept_length));
     return sender;
 }
 
+// Leaves a milter line pending: on the pending list and in the index, or,
+// when the index cannot take it, on neither.
+void keep_milter_pending(host_info& host, pairing_index& index, msg_milter* record, const char* failure)
+{
+    try {
+        index_record([&] { index.add_pending_milter(record); }, failure);
+    } catch (const out_of_memory&) {
+        host.messages.milter_list.unlink(record);
+        throw;
+    }
+}
+
 // A milter "connect:" line is its own message: chained at once with a
 // synthetic sender instead of waiting on the pending list.
-void chain_connect_line(host_info& host, const input_line& line, msg_milter* milter)
+void chain_connect_line(host_info& host, pairing_index& index, const input_line& line, msg_milter* milter)
 {
     trace("Milter: case: connect\n");
     try {
@@ -131,21 +144,21 @@ void chain_connect_line(host_info& host, const input_line& line, msg_milter* mil
             make_record<milter_chain_item>(host, "ERROR: cannot get memory for milter chain (case: connect)!\n");
         item->p_from = make_connect_sender(host, line);
         item->p_mil = milter;
-        ++host.milter_chains;
-        host.milter_chain.append(item);
-        host.milter_list.unlink(milter);
-        --host.milter_msgs_ooo;
-    } catch (const out_of_memory&) {
-        host.index.add_pending_milter(milter);  // it stays pending
+        ++host.messages.milter_chains;
+        host.messages.milter_chain.append(item);
+        host.messages.milter_list.unlink(milter);
+        --host.messages.milter_msgs_ooo;
+    } catch (const out_of_memory& failure) {
+        keep_milter_pending(host, index, milter, failure.message);
         throw;
     }
 }
 
-void file_milter_line(host_info& host, const input_line& line)
+void file_milter_line(host_info& host, pairing_index& index, const input_line& line)
 {
     trace("Process MILTER line.\n");
     trace("New milter message.\n");
-    ++host.milter_msgs_ooo;
+    ++host.messages.milter_msgs_ooo;
     const char* failure = "ERROR: cannot get memory for milter message!\n";
     msg_milter* record = make_record<msg_milter>(host, failure);
     const char* text = line.message_text.data();
@@ -156,18 +169,13 @@ void file_milter_line(host_info& host, const input_line& line)
     record->env_from = get_env_from(host.memory, text);
     if (record->env_from == nullptr)
         record->env_to = get_env_to(host.memory, text);
-    host.milter_list.append(record);
+    host.messages.milter_list.append(record);
     trace("New milter message added to pool.\n");
     if (std::strstr(text + 7, "connect:")) {
-        chain_connect_line(host, line, record);
+        chain_connect_line(host, index, line, record);
         return;
     }
-    try {
-        index_record([&] { host.index.add_pending_milter(record); }, failure);
-    } catch (const out_of_memory&) {
-        host.milter_list.unlink(record);
-        throw;
-    }
+    keep_milter_pending(host, index, record, failure);
 }
 
 // ---- envelopes ---------------------------------------------------------
@@ -183,60 +191,60 @@ msg_from* make_sender(host_info& host, const input_line& line)
     sender->env_name_info = split_address(host.memory, sender->env_from);
     split_relay(host.memory, text, sender->relay_info);
     if (sender->siz != 0)
-        host.in_total_size += sender->siz;
+        host.events.in_total_size += sender->siz;
     sender->msg_txt = host.memory.save_text(text);
     return sender;
 }
 
 // The oldest pending ruleset reject of the sender's id claims the sender.
-bool pair_with_ruleset(host_info& host, msg_from* sender)
+bool pair_with_ruleset(host_info& host, pairing_index& index, msg_from* sender)
 {
-    msg_ruleset* ruleset = host.index.oldest_pending_ruleset(sender->msg_id);
+    msg_ruleset* ruleset = index.oldest_pending_ruleset(sender->msg_id);
     if (ruleset == nullptr)
         return false;
     ruleset_chain_item* item = make_record<ruleset_chain_item>(host, "ERROR: cannot get memory for rulesets chain!\n");
     item->p_rul = ruleset;
     item->p_from = sender;
-    ++host.ruleset_chains;
-    host.ruleset_chain.append(item);
-    host.index.take_pending_ruleset(sender->msg_id);
-    host.ruleset_list.unlink(ruleset);
-    --host.from_msgs_ooo;
-    --host.ruleset_msgs_ooo;
+    ++host.messages.ruleset_chains;
+    host.messages.ruleset_chain.append(item);
+    index.take_pending_ruleset(sender->msg_id);
+    host.messages.ruleset_list.unlink(ruleset);
+    --host.messages.from_msgs_ooo;
+    --host.messages.ruleset_msgs_ooo;
     return true;
 }
 
 // Every pending milter line of the sender's id, oldest first, shares the sender.
-bool pair_with_milter_lines(host_info& host, msg_from* sender)
+bool pair_with_milter_lines(host_info& host, pairing_index& index, msg_from* sender)
 {
     bool paired = false;
-    while (msg_milter* milter = host.index.oldest_pending_milter(sender->msg_id)) {
+    while (msg_milter* milter = index.oldest_pending_milter(sender->msg_id)) {
         milter_chain_item* item = make_record<milter_chain_item>(host, "ERROR: cannot get memory for milter chain!\n");
         item->p_mil = milter;
         item->p_from = sender;
-        ++host.milter_chains;
-        host.milter_chain.append(item);
-        host.index.take_pending_milter(sender->msg_id);
-        host.milter_list.unlink(milter);
-        --host.milter_msgs_ooo;
+        ++host.messages.milter_chains;
+        host.messages.milter_chain.append(item);
+        index.take_pending_milter(sender->msg_id);
+        host.messages.milter_list.unlink(milter);
+        --host.messages.milter_msgs_ooo;
         paired = true;
     }
     return paired;
 }
 
-void file_envelope_line(host_info& host, const input_line& line)
+void file_envelope_line(host_info& host, pairing_index& index, const input_line& line)
 {
-    ++host.from_msgs_ooo;
+    ++host.messages.from_msgs_ooo;
     msg_from* sender = make_sender(host, line);
-    if (pair_with_ruleset(host, sender))
+    if (pair_with_ruleset(host, index, sender))
         return;
-    if (pair_with_milter_lines(host, sender)) {
-        --host.from_msgs_ooo;
+    if (pair_with_milter_lines(host, index, sender)) {
+        --host.messages.from_msgs_ooo;
         return;
     }
     // The sender waits for its first delivery.
-    index_record([&] { host.index.add_pending_from(sender); }, "ERROR: cannot get memory for <from> message!\n");
-    host.from_list.append(sender);
+    index_record([&] { index.add_pending_from(sender); }, "ERROR: cannot get memory for <from> message!\n");
+    host.messages.from_list.append(sender);
 }
 
 // ---- deliveries --------------------------------------------------------
@@ -263,9 +271,9 @@ msg_to* make_delivery(host_info& host, const input_line& line)
 }
 
 // The first delivery of a pending sender makes a new chain element.
-bool start_chain(host_info& host, msg_to* delivery)
+bool start_chain(host_info& host, pairing_index& index, msg_to* delivery)
 {
-    msg_from* sender = host.index.oldest_pending_from(delivery->msg_id);
+    msg_from* sender = index.oldest_pending_from(delivery->msg_id);
     if (sender == nullptr)
         return false;
     msg_chain_item* item = make_record<msg_chain_item>(host, "ERROR: cannot get memory for messages chain!\n");
@@ -273,19 +281,19 @@ bool start_chain(host_info& host, msg_to* delivery)
     item->p_to = delivery;
     item->last_to = delivery;
     item->Recipients_num = 1;
-    index_record([&] { host.index.add_chain_item(item); }, "ERROR: cannot get memory for messages chain!\n");
-    ++host.msg_chains;
-    host.msg_chain.append(item);
-    host.index.take_pending_from(delivery->msg_id);
-    host.from_list.unlink(sender);
-    --host.from_msgs_ooo;
+    index_record([&] { index.add_chain_item(item); }, "ERROR: cannot get memory for messages chain!\n");
+    ++host.messages.msg_chains;
+    host.messages.msg_chain.append(item);
+    index.take_pending_from(delivery->msg_id);
+    host.messages.from_list.unlink(sender);
+    --host.messages.from_msgs_ooo;
     return true;
 }
 
 // A further delivery joins the first chain element of its id.
-bool join_chain(host_info& host, msg_to* delivery)
+bool join_chain(const pairing_index& index, msg_to* delivery)
 {
-    msg_chain_item* item = host.index.find_chain_item(delivery->msg_id);
+    msg_chain_item* item = index.find_chain_item(delivery->msg_id);
     if (item == nullptr)
         return false;
     ++item->Recipients_num;
@@ -296,35 +304,35 @@ bool join_chain(host_info& host, msg_to* delivery)
 }
 
 // A delivery releases the oldest pending milter line of its id.
-void release_milter_line(host_info& host, const char* id)
+void release_milter_line(host_info& host, pairing_index& index, const char* id)
 {
-    msg_milter* milter = host.index.oldest_pending_milter(id);
+    msg_milter* milter = index.oldest_pending_milter(id);
     if (milter == nullptr)
         return;
-    host.index.take_pending_milter(id);
-    host.milter_list.unlink(milter);
-    --host.milter_msgs_ooo;
+    index.take_pending_milter(id);
+    host.messages.milter_list.unlink(milter);
+    --host.messages.milter_msgs_ooo;
 }
 
-void file_delivery_line(host_info& host, const input_line& line)
+void file_delivery_line(host_info& host, pairing_index& index, const input_line& line)
 {
     msg_to* delivery = make_delivery(host, line);
     if (delivery == nullptr)
         return;
-    if (!start_chain(host, delivery)) {
-        if (join_chain(host, delivery))
+    if (!start_chain(host, index, delivery)) {
+        if (join_chain(index, delivery))
             return;
-        ++host.to_msgs_ooo;
-        host.to_list.append(delivery);
+        ++host.messages.to_msgs_ooo;
+        host.messages.to_list.append(delivery);
     }
-    release_milter_line(host, line.msg_id);
+    release_milter_line(host, index, line.msg_id);
 }
 
 // ---- the other kinds ---------------------------------------------------
 
 void file_no_action_line(host_info& host, const input_line& line, const char* did_not_issue)
 {
-    ++host.no_action_msgs;
+    ++host.messages.no_action_msgs;
     msg_no_action* record = make_record<msg_no_action>(host, "ERROR: cannot get memory for no_action message!\n");
     set_line_fields(*record, line);
     const char* text = line.message_text.data();
@@ -333,7 +341,7 @@ void file_no_action_line(host_info& host, const input_line& line, const char* di
     if (record->client_txt == nullptr)
         throw out_of_memory{"ERROR: cannot get memory for no_action host!\n"};
     split_client(host.memory, record->client_txt, record->relay_info);
-    host.no_action_list.append(record);
+    host.messages.no_action_list.append(record);
 }
 
 void keep_other_line(host_info& host, record_list<msg_other>& list, const input_line& line, const char* failure)
@@ -345,39 +353,39 @@ void keep_other_line(host_info& host, record_list<msg_other>& list, const input_
     list.append(record);
 }
 
-void classify_with_queue_id(host_info& host, const input_line& line)
+void classify_with_queue_id(host_info& host, pairing_index& index, const input_line& line)
 {
     std::string_view text = line.message_text;
     if (text.starts_with("ruleset=")) {
-        file_ruleset_line(host, line);
+        file_ruleset_line(host, index, line);
     } else if (text.starts_with("Milter:")) {
-        file_milter_line(host, line);
+        file_milter_line(host, index, line);
     } else if (text.starts_with("from=")) {
-        file_envelope_line(host, line);
+        file_envelope_line(host, index, line);
     } else if (text.starts_with("to=")) {
-        file_delivery_line(host, line);
+        file_delivery_line(host, index, line);
     } else if (strncasecmp(text.data(), "SYSERR", 6) == 0) {
-        ++host.other_syserr;
+        ++host.events.other_syserr;
     } else if (const char* did_not_issue = std::strstr(text.data(), " did not issue ")) {
         file_no_action_line(host, line, did_not_issue);
     } else if (text.find("User unknown") != std::string_view::npos) {
-        ++host.unknown_user_msgs;
-        keep_other_line(host, host.unknown_user_list, line, "ERROR: cannot get memory for unkn_user message!\n");
+        ++host.messages.unknown_user_msgs;
+        keep_other_line(host, host.messages.unknown_user_list, line, "ERROR: cannot get memory for unkn_user message!\n");
     } else {
-        ++host.other_msgs;
-        keep_other_line(host, host.other_list, line, "ERROR: cannot get memory for other message!\n");
+        ++host.messages.other_msgs;
+        keep_other_line(host, host.messages.other_list, line, "ERROR: cannot get memory for other message!\n");
     }
 }
 
 }  // namespace
 
-void classify_line(host_info& host, const input_line& line)
+void classify_line(host_info& host, pairing_index& index, const input_line& line)
 {
     try {
         if (line.msg_id == nullptr)
             classify_without_queue_id(host, line);
         else
-            classify_with_queue_id(host, line);
+            classify_with_queue_id(host, index, line);
     } catch (const out_of_memory& failure) {
         error_message(failure.message);
     } catch (const std::bad_alloc&) {

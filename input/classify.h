@@ -5,6 +5,8 @@
 #include <ctime>
 #include <string_view>
 
+#include "input/pairing_index.h"
+
 struct host_info;
 
 // One accepted log line as the reader hands it over. Every view ends at the
@@ -20,4 +22,6 @@ struct input_line {
     std::string_view message_text;  // after the queue id's colon; empty view when no queue id
 };
 
-void classify_line(host_info& host, const input_line& line);
+// Files the line in the model of `host`; `index` pairs the host's lines by
+// queue id (the input phase owns it and drops it when the input ends).
+void classify_line(host_info& host, pairing_index& index, const input_line& line);

@@ -11,9 +11,9 @@
 #include <string_view>
 
 #include "driver/settings.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "geo/ip_ranges.h"
-#include "input/number_scan.h"
+#include "util/number_scan.h"
 
 namespace {
 
@@ -156,25 +156,6 @@ int split_host_part(arena& memory, char* host, relay_info& relay, bool unknown_i
 }
 
 }  // namespace
-
-const char* find_nocase(const char* haystack, const char* needle)
-{
-    if (haystack == nullptr || needle == nullptr)
-        return nullptr;
-    if (*needle == '\0')
-        return haystack;
-    // Candidates are the places of the needle's first letter in either case
-    // (found by the library's fast character-set search); the rest of the
-    // needle is compared without regard to case.
-    const char lower = lower_ascii(*needle);
-    const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
-    const char first[3] = {lower, upper != lower ? upper : '\0', '\0'};
-    const std::size_t rest = std::strlen(needle + 1);
-    for (const char* p = std::strpbrk(haystack, first); p; p = std::strpbrk(p + 1, first))
-        if (strncasecmp(p + 1, needle + 1, rest) == 0)
-            return p;
-    return nullptr;
-}
 
 char* extract_address(arena& memory, const char* p)
 {

@@ -9,17 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "input/arena.h"
-#include "input/message_model.h"
+#include "util/arena.h"
+#include "model/message_model.h"
 
 // Reject reason of lines that carry none.
 inline constexpr char unknown_reject_text[] = "unknown";
 // Sender of the synthetic envelope of a milter "connect:" line.
 inline constexpr char empty_address_text[] = "EMPTY_ADDRESS";
-
-// The first place where `needle` occurs in `haystack`, letters compared
-// without regard to case; `haystack` for an empty needle; null when absent.
-const char* find_nocase(const char* haystack, const char* needle);
 
 // The first address of a "from=" or "to=" value starting at p (just after the
 // "="): one "<" dropped in front; one ">", then one ".", then one blank

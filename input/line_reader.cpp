@@ -4,13 +4,14 @@
 #include "input/line_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 
 #include "driver/messages.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "input/classify.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 std::uint32_t lines_read = 0;
 
@@ -64,8 +65,11 @@ bool separate_queue_id(host_info& host, input_line& line)
     return true;
 }
 
+// The pairing index of each host slot.
+using host_pairing = std::array<pairing_index, host_table_size>;
+
 // One piece of input, already terminated and without its newline.
-void process_line(const char* text, run_date date, line_time_cache& times)
+void process_line(const char* text, run_date date, line_time_cache& times, host_pairing& pairing)
 {
     log_header header;
     if (line_fault fault = parse_log_header(text, date, times, header); fault != line_fault::none) {
@@ -87,7 +91,7 @@ void process_line(const char* text, run_date date, line_time_cache& times)
     line.line_wday = header.line_wday;
     line.line_mday = header.line_mday;
     if (separate_queue_id(*host, line))
-        classify_line(*host, line);
+        classify_line(*host, pairing[static_cast<std::size_t>(host - host_table.data())], line);
 }
 
 }  // namespace
@@ -150,6 +154,7 @@ void read_log(int fd, const std::tm& now)
     line_time_cache times;
     line_source source(fd);
     char line[line_source::line_buffer_size];
+    host_pairing pairing;  // released with the input phase
     while (source.next(line)) {
         ++lines_read;
         std::size_t length = std::strlen(line);
@@ -159,7 +164,7 @@ void read_log(int fd, const std::tm& now)
             line[length - 1] = '\0';
         if (line_tracing_enabled())
             verbose_message(format_message("Input %lu: %s\n", static_cast<unsigned long>(lines_read), line));
-        process_line(line, date, times);
+        process_line(line, date, times, pairing);
     }
     if (source.damaged())
         error_message(format_message("ERROR: compressed input damaged or truncated after line %lu!\n",

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "input/field_extraction.h"
-#include "input/number_scan.h"
+#include "util/number_scan.h"
 
 namespace {
 

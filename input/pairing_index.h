@@ -7,8 +7,8 @@
 #pragma once
 
 #include <string_view>
-#include "input/id_hash_map.h"
-#include "input/message_model.h"
+#include "util/id_hash_map.h"
+#include "model/message_model.h"
 
 class pairing_index {
 public:

@@ -10,7 +10,7 @@
 
 #include "driver/messages.h"
 #include "driver/settings.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "geo/tld_names.h"
 #include "stats/sort_engine.h"
 
@@ -27,9 +27,9 @@ std::vector<domain_stat>& list_of(domain_tables& tables, int level)
     return level == 1 ? tables.l1_list : tables.l2_list;
 }
 
-std::uint32_t count_of(const domain_tables& tables, int level)
+unsigned long domains_at_level(const domain_tables& tables, int level)
 {
-    return level == 1 ? tables.l1_count : tables.l2_count;
+    return count_of(level == 1 ? tables.l1_list : tables.l2_list);
 }
 
 domain_bases bases_of(const domain_tables& tables, int level)
@@ -55,8 +55,8 @@ void write_ascii_report(report_file& out, domain_tables host_info::*tables, cons
     for (host_info& host : used_hosts()) {
         const domain_tables& t = host.*tables;
         out.print("host: %s\n", host.host_name.c_str());
-        out.print("domains level-1 count: %lu\n", ul(t.l1_count));
-        out.print("domains level-2 count: %lu\n", ul(t.l2_count));
+        out.print("domains level-1 count: %lu\n", count_of(t.l1_list));
+        out.print("domains level-2 count: %lu\n", count_of(t.l2_list));
         out.write("\n");
         write_ascii_level(out, t.l1_list, 1, kind);
         write_ascii_level(out, t.l2_list, 2, kind);
@@ -97,7 +97,7 @@ void write_domain_row(report_file& out, const host_info& host, const domain_stat
     write_count_cells(out, domain.recv, bases.recv);
     write_count_cells(out, domain.milrej, bases.milrej);
     out.print("        <TD ALIGN=center>%s</TD>\n", format_grouped(domain.size).c_str());
-    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(domain.size, host.in_total_size));
+    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(domain.size, host.events.in_total_size));
     out.write("      </TR>\n");
 }
 
@@ -106,7 +106,7 @@ void write_domain_row(report_file& out, const host_info& host, const domain_stat
 template <domain_tables host_info::*Tables, int Level>
 std::uint32_t level_count(const host_info& host)
 {
-    return count_of(host.*Tables, Level);
+    return domains_at_level(host.*Tables, Level);
 }
 
 template <domain_tables host_info::*Tables, int Level>

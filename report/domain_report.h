@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 // Report writers of the print table: ASCII for format 0; for HTML one file
 // with four sections per host, or with SplitHtmlOutput 1 one file per view

@@ -12,7 +12,7 @@
 #include <ctime>
 
 #include "driver/settings.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "input/field_extraction.h"
 #include "stats/sort_engine.h"
 
@@ -23,20 +23,20 @@ namespace {
 void write_ascii_host(report_file& out, const host_info& host)
 {
     out.print("host: %s\n", host.host_name.c_str());
-    out.print("envelope pairs count: %lu\n", ul(host.env_pair_count));
-    out.print("envelope pairs count (all references): %lu\n", ul(host.env_pair_refs));
-    out.print("envelope senders count: %lu\n", ul(host.env_sender_count));
-    out.print("envelope recipients count: %lu\n", ul(host.env_rcpt_count));
+    out.print("envelope pairs count: %lu\n", count_of(host.envelope.pairs));
+    out.print("envelope pairs count (all references): %lu\n", ul(host.envelope.pair_refs));
+    out.print("envelope senders count: %lu\n", count_of(host.envelope.senders));
+    out.print("envelope recipients count: %lu\n", count_of(host.envelope.recipients));
     out.write("\n<<< Unsorted list of envelope pairs >>>\n");
-    for (const env_pair_stat& pair : host.env_pair_list)
+    for (const env_pair_stat& pair : host.envelope.pairs)
         out.print("s='%s','%s','%s'  r='%s','%s','%s'  size=%.0f count=%lu\n", text_or_null(pair.sender),
                   text_or_null(pair.from_relay), text_or_null(pair.from_ip), text_or_null(pair.recipient),
                   text_or_null(pair.to_relay), text_or_null(pair.to_ip), pair.size, ul(pair.count));
     out.write("\n<<< Unsorted list of envelope senders >>>\n");
-    for (const env_mem_stat& sender : host.env_sender_list)
+    for (const env_mem_stat& sender : host.envelope.senders)
         out.print("s='%s' size=%.0f count=%lu\n", text_or_null(sender.name), sender.size, ul(sender.count));
     out.write("\n<<< Unsorted list of envelope recipients >>>\n");
-    for (const env_mem_stat& recipient : host.env_rcpt_list)
+    for (const env_mem_stat& recipient : host.envelope.recipients)
         out.print("s='%s' size=%.0f count=%lu\n", text_or_null(recipient.name), recipient.size, ul(recipient.count));
     out.write("\n");
 }
@@ -116,9 +116,9 @@ void write_pair_row(report_file& out, const host_info& host, const env_pair_stat
     write_recipient_cell(out, pair);
     write_other_rcpts_cell(out, pair);
     write_spaced_size_cell(out, pair.size);
-    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(pair.size, host.in_total_size));
+    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(pair.size, host.events.in_total_size));
     out.print("        <TD ALIGN=center>%lu</TD>\n", ul(pair.count));
-    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(pair.count, host.env_pair_refs));
+    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(pair.count, host.envelope.pair_refs));
     write_status_cell(out, pair);
     out.write("      </TR>\n");
 }
@@ -141,7 +141,7 @@ void write_member_table(report_file& out, const host_info& host, const std::vect
         out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", ++number);
         out.print("        <TD ALIGN=left>%s</TD>\n", html_text(member.name).c_str());
         out.print("        <TD ALIGN=center>%s</TD>\n", format_grouped(member.size).c_str());
-        out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(member.size, host.in_total_size));
+        out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(member.size, host.events.in_total_size));
         out.print("        <TD ALIGN=center>%lu</TD>\n", ul(member.count));
         out.print("        <TD ALIGN=center>%5.2f</TD>\n      </TR>\n", percent_of(member.count, messages));
     }
@@ -152,53 +152,53 @@ void write_member_table(report_file& out, const host_info& host, const std::vect
 
 std::uint32_t pair_count(const host_info& host)
 {
-    return host.env_pair_count;
+    return count_of(host.envelope.pairs);
 }
 
 std::uint32_t virus_pair_count(const host_info& host)
 {
     std::uint32_t count = 0;
-    for (const env_pair_stat& pair : host.env_pair_list)
+    for (const env_pair_stat& pair : host.envelope.pairs)
         count += is_virus_pair(pair) ? 1 : 0;
     return count;
 }
 
 std::uint32_t sender_count(const host_info& host)
 {
-    return host.env_sender_count;
+    return count_of(host.envelope.senders);
 }
 
 std::uint32_t recipient_count(const host_info& host)
 {
-    return host.env_rcpt_count;
+    return count_of(host.envelope.recipients);
 }
 
 // A view that shows only its heading: the sorts, no table.
 template <int... Orders>
 void sort_pairs(report_file&, host_info& host)
 {
-    (sort_env_pairs(host.env_pair_list, Orders), ...);
+    (sort_env_pairs(host.envelope.pairs, Orders), ...);
 }
 
 template <int Order>
 void pair_table(report_file& out, host_info& host)
 {
-    sort_env_pairs(host.env_pair_list, Order);
+    sort_env_pairs(host.envelope.pairs, Order);
     write_env_pair_table(out, host, pair_table_mode::all_pairs);
 }
 
 template <int Order>
 void sender_table(report_file& out, host_info& host)
 {
-    sort_env_members(host.env_sender_list, Order);
-    write_member_table(out, host, host.env_sender_list, "Sender", host.in_messages);
+    sort_env_members(host.envelope.senders, Order);
+    write_member_table(out, host, host.envelope.senders, "Sender", host.general.in_messages);
 }
 
 template <int Order>
 void recipient_table(report_file& out, host_info& host)
 {
-    sort_env_members(host.env_rcpt_list, Order);
-    write_member_table(out, host, host.env_rcpt_list, "Recipient", host.out_messages);
+    sort_env_members(host.envelope.recipients, Order);
+    write_member_table(out, host, host.envelope.recipients, "Recipient", host.general.out_messages);
 }
 
 const html_section sections[] = {
@@ -292,7 +292,7 @@ void write_env_pair_table(report_file& out, const host_info& host, pair_table_mo
 {
     write_pair_table_header(out);
     unsigned long number = 0;
-    for (const env_pair_stat& pair : host.env_pair_list)
+    for (const env_pair_stat& pair : host.envelope.pairs)
         if (mode == pair_table_mode::all_pairs || is_virus_pair(pair))
             write_pair_row(out, host, pair, ++number);
     out.write("    </TABLE><P>\n");

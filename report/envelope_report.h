@@ -8,7 +8,7 @@
 #include <string>
 
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 // The report writer of the print table: ASCII for format 0; HTML for 1, as
 // one file (SplitHtmlOutput 0, `path`), as split view files (SplitHtmlOutput

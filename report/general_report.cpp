@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "driver/settings.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "report/report_writer.h"
+#include "stats/sort_engine.h"
 
 namespace {
 
@@ -33,27 +34,27 @@ const char percent_sign = '%';
 // precision, as the other reports compute it.
 double share_of_connects(const host_info& host, std::uint32_t count)
 {
-    return percent_of(count, host.in_connects);
+    return percent_of(count, host.general.in_connects);
 }
 
 double share_of_inbound(const host_info& host, std::uint32_t count)
 {
-    return percent_of(count, host.in_messages);
+    return percent_of(count, host.general.in_messages);
 }
 
 double share_of_outbound(const host_info& host, std::uint32_t count)
 {
-    return percent_of(count, host.out_messages);
+    return percent_of(count, host.general.out_messages);
 }
 
 double share_of_viruses(const host_info& host, std::uint32_t count)
 {
-    return percent_of(count, host.out_viruses);
+    return percent_of(count, host.general.out_viruses);
 }
 
 double rejected_total(const host_info& host)
 {
-    return static_cast<double>(host.ruleset_rejects) + host.milter_rejects;
+    return static_cast<double>(host.general.ruleset_rejects) + host.general.milter_rejects;
 }
 
 // Rejections are shared out over ruleset and milter rejects together, in
@@ -71,56 +72,56 @@ void write_ascii_counters(report_file& out, const host_info& host)
     out.print("host: %s\n", host.host_name.c_str());
     out.print("first log entry: %s\n", time_text(host.first_entry).c_str());
     out.print("last log entry: %s\n", time_text(host.last_entry).c_str());
-    out.print("alias table rebuilds: %lu\n", ul(host.alias_rebuilds));
-    out.print("too many hops: %lu\n", ul(host.too_many_hops));
-    out.print("mail loops: %lu\n", ul(host.mail_loops));
-    out.print("other SYSERR: %lu\n", ul(host.other_syserr));
-    out.print("daemon restarts: %lu\n", ul(host.daemon_restarts));
-    out.print("viruses detected: %lu (%.2f%c)\n", ul(host.out_viruses), share_of_connects(host, host.out_viruses),
+    out.print("alias table rebuilds: %lu\n", ul(host.events.alias_rebuilds));
+    out.print("too many hops: %lu\n", ul(host.events.too_many_hops));
+    out.print("mail loops: %lu\n", ul(host.events.mail_loops));
+    out.print("other SYSERR: %lu\n", ul(host.events.other_syserr));
+    out.print("daemon restarts: %lu\n", ul(host.events.daemon_restarts));
+    out.print("viruses detected: %lu (%.2f%c)\n", ul(host.general.out_viruses), share_of_connects(host, host.general.out_viruses),
               percent_sign);
-    out.print("ruleset based rejections: %lu (%.2f%c)\n", ul(host.ruleset_rejects),
-              share_of_connects(host, host.ruleset_rejects), percent_sign);
-    out.print("milter based rejections: %lu (%.2f%c)\n", ul(host.milter_rejects),
-              share_of_connects(host, host.milter_rejects), percent_sign);
+    out.print("ruleset based rejections: %lu (%.2f%c)\n", ul(host.general.ruleset_rejects),
+              share_of_connects(host, host.general.ruleset_rejects), percent_sign);
+    out.print("milter based rejections: %lu (%.2f%c)\n", ul(host.general.milter_rejects),
+              share_of_connects(host, host.general.milter_rejects), percent_sign);
 }
 
 void write_ascii_message_model(report_file& out, const host_info& host)
 {
-    out.print("unknown messages: %lu\n", ul(host.unknown_msgs));
-    out.print("tls/ssl messages: %lu\n", ul(host.tls_msgs));
-    out.print("no-action messages: %lu (%.2f%c)\n", ul(host.no_action_msgs),
-              share_of_connects(host, host.no_action_msgs), percent_sign);
-    out.print("other messages: %lu\n", ul(host.other_msgs));
-    out.print("from messages (out-of-order): %lu (%.2f%c)\n", ul(host.from_msgs_ooo),
-              share_of_connects(host, host.from_msgs_ooo), percent_sign);
-    out.print("to messages (out-of-order): %lu\n", ul(host.to_msgs_ooo));
-    out.print("messages chains: %lu\n", ul(host.msg_chains));
-    out.print("ruleset messages (out-of-order): %lu\n", ul(host.ruleset_msgs_ooo));
-    out.print("ruleset chains: %lu\n", ul(host.ruleset_chains));
-    out.print("milter messages (out-of-order): %lu\n", ul(host.milter_msgs_ooo));
-    out.print("milter chains: %lu\n", ul(host.milter_chains));
+    out.print("unknown messages: %lu\n", ul(host.messages.unknown_msgs));
+    out.print("tls/ssl messages: %lu\n", ul(host.messages.tls_msgs));
+    out.print("no-action messages: %lu (%.2f%c)\n", ul(host.messages.no_action_msgs),
+              share_of_connects(host, host.messages.no_action_msgs), percent_sign);
+    out.print("other messages: %lu\n", ul(host.messages.other_msgs));
+    out.print("from messages (out-of-order): %lu (%.2f%c)\n", ul(host.messages.from_msgs_ooo),
+              share_of_connects(host, host.messages.from_msgs_ooo), percent_sign);
+    out.print("to messages (out-of-order): %lu\n", ul(host.messages.to_msgs_ooo));
+    out.print("messages chains: %lu\n", ul(host.messages.msg_chains));
+    out.print("ruleset messages (out-of-order): %lu\n", ul(host.messages.ruleset_msgs_ooo));
+    out.print("ruleset chains: %lu\n", ul(host.messages.ruleset_chains));
+    out.print("milter messages (out-of-order): %lu\n", ul(host.messages.milter_msgs_ooo));
+    out.print("milter chains: %lu\n", ul(host.messages.milter_chains));
 }
 
 void write_ascii_traffic(report_file& out, const host_info& host)
 {
-    out.print("inbound connects: %lu (%.2f%c)\n", ul(host.in_connects), share_of_connects(host, host.in_connects),
+    out.print("inbound connects: %lu (%.2f%c)\n", ul(host.general.in_connects), share_of_connects(host, host.general.in_connects),
               percent_sign);
-    out.print("inbound messages: %lu (%.2f%c)\n", ul(host.in_messages), share_of_connects(host, host.in_messages),
+    out.print("inbound messages: %lu (%.2f%c)\n", ul(host.general.in_messages), share_of_connects(host, host.general.in_messages),
               percent_sign);
-    out.print("incoming total size: %.0f\n", host.in_total_size);
-    out.print("total time (seconds): %.0f\n", host.total_time);
-    out.print("incoming average size: %.2f\n", host.in_avg_size);
-    out.print("incoming messages per hour: %.2f\n", host.in_per_hour);
-    out.print("incoming messages per minute: %.2f\n", host.in_per_min);
-    out.print("incoming messages per second: %.2f\n", host.in_per_sec);
-    out.print("outbound messages: %lu\n", ul(host.out_messages));
-    out.print("outbound messages (sent): %lu\n", ul(host.out_sent));
-    out.print("outbound messages (deferred): %lu\n", ul(host.out_deferred));
-    out.print("outbound messages (queued): %lu\n", ul(host.out_queued));
-    out.print("outbound messages (unknown user): %lu\n", ul(host.out_unknown_user));
-    out.print("outbound messages (host not available): %lu\n", ul(host.out_host_unavail));
-    out.print("outbound messages (service not available): %lu\n", ul(host.out_service_unavail));
-    out.print("outbound messages (other error): %lu\n", ul(host.out_other_error));
+    out.print("incoming total size: %.0f\n", host.events.in_total_size);
+    out.print("total time (seconds): %.0f\n", host.general.total_time);
+    out.print("incoming average size: %.2f\n", host.general.in_avg_size);
+    out.print("incoming messages per hour: %.2f\n", host.general.in_per_hour);
+    out.print("incoming messages per minute: %.2f\n", host.general.in_per_min);
+    out.print("incoming messages per second: %.2f\n", host.general.in_per_sec);
+    out.print("outbound messages: %lu\n", ul(host.general.out_messages));
+    out.print("outbound messages (sent): %lu\n", ul(host.general.out_sent));
+    out.print("outbound messages (deferred): %lu\n", ul(host.general.out_deferred));
+    out.print("outbound messages (queued): %lu\n", ul(host.general.out_queued));
+    out.print("outbound messages (unknown user): %lu\n", ul(host.general.out_unknown_user));
+    out.print("outbound messages (host not available): %lu\n", ul(host.general.out_host_unavail));
+    out.print("outbound messages (service not available): %lu\n", ul(host.general.out_service_unavail));
+    out.print("outbound messages (other error): %lu\n", ul(host.general.out_other_error));
 }
 
 // In order of first appearance: the ASCII form does not sort.
@@ -128,8 +129,8 @@ void write_ascii_statuses(report_file& out, const host_info& host)
 {
     out.write("\nStatus messages\nNum   Messages   Status\n");
     unsigned long number = 0;
-    for (const status_entry* entry = host.status_list.head; entry; entry = entry->next)
-        out.print("%lu: %lu: %s\n", ++number, ul(entry->count), text_or_null(entry->text));
+    for (const status_entry& entry : host.general.statuses)
+        out.print("%lu: %lu: %s\n", ++number, ul(entry.count), text_or_null(entry.text));
     out.write("\n");
 }
 
@@ -138,9 +139,9 @@ void write_ascii_hours(report_file& out, const host_info& host)
     out.write("Time distribution\n");
     out.write("Hours   Inbound Connects   Inbound messages   Outbound Messages   Rejected Messages   Virus Messages\n");
     for (int hour = 0; hour < 24; ++hour)
-        out.print("%s\t\t%lu\t\t%lu\t\t\t%lu\t\t%lu\t\t%lu\n", hour_labels[hour], ul(host.hour_connects[hour]),
-                  ul(host.hour_in[hour]), ul(host.hour_out[hour]), ul(host.hour_rejects[hour]),
-                  ul(host.hour_viruses[hour]));
+        out.print("%s\t\t%lu\t\t%lu\t\t\t%lu\t\t%lu\t\t%lu\n", hour_labels[hour], ul(host.general.hour_connects[hour]),
+                  ul(host.general.hour_in[hour]), ul(host.general.hour_out[hour]), ul(host.general.hour_rejects[hour]),
+                  ul(host.general.hour_viruses[hour]));
     out.write("\n");
 }
 
@@ -151,9 +152,9 @@ void write_ascii_weekdays(report_file& out, const host_info& host)
     out.write(
         "WeekOfDay   Inbound Connects   Inbound messages   Outbound Messages   Rejected Messages   Virus Messages\n");
     for (int day = 0; day < 7; ++day)
-        out.print("%s\t\t%lu\t\t%lu\t\t\t%lu\t\t%lu\t\t\t%lu\n", weekday_names[day], ul(host.wday_connects[day]),
-                  ul(host.wday_in[day]), ul(host.wday_out[day]), ul(host.wday_rejects[day]),
-                  ul(host.wday_viruses[day]));
+        out.print("%s\t\t%lu\t\t%lu\t\t\t%lu\t\t%lu\t\t\t%lu\n", weekday_names[day], ul(host.general.wday_connects[day]),
+                  ul(host.general.wday_in[day]), ul(host.general.wday_out[day]), ul(host.general.wday_rejects[day]),
+                  ul(host.general.wday_viruses[day]));
     out.write("\n");
 }
 
@@ -223,23 +224,23 @@ void write_general_table(report_file& out, const host_info& host)
     next_outer_row(out, "Last log entry");
     out.print("        <TD ALIGN=center>%s</TD>\n", time_text(host.last_entry).c_str());
     next_outer_row(out, "Alias table rebuilds");
-    write_count_cell(out, host.alias_rebuilds);
+    write_count_cell(out, host.events.alias_rebuilds);
     next_outer_row(out, "Too many hops");
-    write_count_cell(out, host.too_many_hops);
+    write_count_cell(out, host.events.too_many_hops);
     next_outer_row(out, "Mail loops");
-    write_count_cell(out, host.mail_loops);
+    write_count_cell(out, host.events.mail_loops);
     next_outer_row(out, "Other SYSERR");
-    write_count_cell(out, host.other_syserr);
+    write_count_cell(out, host.events.other_syserr);
     next_outer_row(out, "Viruses detected");
-    write_share_cell(out, host, host.out_viruses);
+    write_share_cell(out, host, host.general.out_viruses);
     next_outer_row(out, "Ruleset based rejections");
-    write_share_cell(out, host, host.ruleset_rejects);
+    write_share_cell(out, host, host.general.ruleset_rejects);
     next_outer_row(out, "Milter based rejections");
-    write_share_cell(out, host, host.milter_rejects);
+    write_share_cell(out, host, host.general.milter_rejects);
     next_outer_row(out, "Non-active connections");
-    write_share_cell(out, host, host.no_action_msgs);
+    write_share_cell(out, host, host.messages.no_action_msgs);
     next_outer_row(out, "Sendmail daemon restarts");
-    write_count_cell(out, host.daemon_restarts);
+    write_count_cell(out, host.events.daemon_restarts);
     out.write("      </TR>\n    </TABLE><P>\n");
 }
 
@@ -251,23 +252,23 @@ void write_inbound_table(report_file& out, const host_info& host)
               "          <TABLE WIDTH=\"100%%\" BORDER=1>\n            <TR>\n"
               "              <TD WIDTH=\"50%%\" BGCOLOR=\"#%s\">Total messages</TD>\n",
               color());
-    out.print("              <TD ALIGN=center>%s (%.2f%c)</TD>\n", format_grouped(host.in_messages).c_str(),
-              share_of_connects(host, host.in_messages), percent_sign);
+    out.print("              <TD ALIGN=center>%s (%.2f%c)</TD>\n", format_grouped(host.general.in_messages).c_str(),
+              share_of_connects(host, host.general.in_messages), percent_sign);
     next_inner_row(out, "Total connects");
-    out.print("              <TD ALIGN=center >%s (%.2f%c)</TD>\n", format_grouped(host.in_connects).c_str(),
-              share_of_connects(host, host.in_connects), percent_sign);
+    out.print("              <TD ALIGN=center >%s (%.2f%c)</TD>\n", format_grouped(host.general.in_connects).c_str(),
+              share_of_connects(host, host.general.in_connects), percent_sign);
     next_inner_row(out, "Total message size");
-    out.print("              <TD ALIGN=center >%s</TD>\n", format_grouped(host.in_total_size).c_str());
+    out.print("              <TD ALIGN=center >%s</TD>\n", format_grouped(host.events.in_total_size).c_str());
     next_inner_row(out, "Average message size");
-    out.print("              <TD ALIGN=center >%.2f</TD>\n", host.in_avg_size);
+    out.print("              <TD ALIGN=center >%.2f</TD>\n", host.general.in_avg_size);
     next_inner_row(out, "Messages/hour");
-    out.print("              <TD ALIGN=center >%.2f</TD>\n", host.in_per_hour);
+    out.print("              <TD ALIGN=center >%.2f</TD>\n", host.general.in_per_hour);
     next_inner_row(out, "Messages/min");
-    out.print("              <TD ALIGN=center >%.2f</TD>\n", host.in_per_min);
+    out.print("              <TD ALIGN=center >%.2f</TD>\n", host.general.in_per_min);
     next_inner_row(out, "Messages/sec");
-    out.print("              <TD align=center >%.2f</TD>\n", host.in_per_sec);
+    out.print("              <TD align=center >%.2f</TD>\n", host.general.in_per_sec);
     next_inner_row(out, "Total time (seconds)");
-    out.print("              <TD align=center >%s</TD>\n", format_grouped(host.total_time).c_str());
+    out.print("              <TD align=center >%s</TD>\n", format_grouped(host.general.total_time).c_str());
 }
 
 void write_outbound_table(report_file& out, const host_info& host)
@@ -277,22 +278,22 @@ void write_outbound_table(report_file& out, const host_info& host)
               "          <TABLE WIDTH=\"100%%\" BORDER=1>\n            <TR>\n"
               "              <TD WIDTH=\"50%%\" BGCOLOR=\"#%s\">Total</TD>\n",
               color());
-    out.print("              <TD ALIGN=center >%s</TD>\n", format_grouped(host.out_messages).c_str());
+    out.print("              <TD ALIGN=center >%s</TD>\n", format_grouped(host.general.out_messages).c_str());
     next_inner_row(out, "Sent");
-    out.print("              <TD ALIGN=center>%s</TD>\n", format_grouped(host.out_sent).c_str());
+    out.print("              <TD ALIGN=center>%s</TD>\n", format_grouped(host.general.out_sent).c_str());
     const std::pair<const char*, std::uint32_t> spaced_rows[] = {
-        {"Deferred", host.out_deferred},
-        {"Queued", host.out_queued},
-        {"User unknown", host.out_unknown_user},
-        {"Host not available", host.out_host_unavail},
-        {"Service not available", host.out_service_unavail},
+        {"Deferred", host.general.out_deferred},
+        {"Queued", host.general.out_queued},
+        {"User unknown", host.general.out_unknown_user},
+        {"Host not available", host.general.out_host_unavail},
+        {"Service not available", host.general.out_service_unavail},
     };
     for (const auto& [label, count] : spaced_rows) {
         next_inner_row(out, label);
         out.print("              <TD ALIGN=center >%lu</TD>\n", ul(count));
     }
     next_inner_row(out, "Other error");
-    out.print("              <TD ALIGN=center>%lu</TD>\n", ul(host.out_other_error));
+    out.print("              <TD ALIGN=center>%lu</TD>\n", ul(host.general.out_other_error));
     out.write("            </TR>\n          </TABLE>\n        </TD>\n      </TR>\n    </TABLE><P>\n\n");
 }
 
@@ -321,7 +322,7 @@ void write_section_start(report_file& out, const host_info& host, const char* su
 void write_status_section(report_file& out, host_info& host)
 {
     write_section_start(out, host, "stat", "Status messages");
-    sort_status_by_count(host.status_list);
+    sort_statuses(host.general.statuses, SORT_BY_COUNT);
     out.print("    <TABLE BORDER=1 WIDTH=\"90%%\">\n      <TR>\n        <TD ALIGN=center BGCOLOR=\"#%s\">Number</TD>\n",
               color());
     out.print("        <TD ALIGN=center BGCOLOR=\"#%s\">Messages Count</TD>\n", color());
@@ -329,12 +330,12 @@ void write_status_section(report_file& out, host_info& host)
     out.print("        <TD WIDTH=\"75%%\" BGCOLOR=\"#%s\">Status</TD>\n", color());
     out.write("      </TR>\n");
     unsigned long number = 0;
-    for (const status_entry* entry = host.status_list.head; entry; entry = entry->next) {
+    for (const status_entry& entry : host.general.statuses) {
         out.write("      <TR>\n");
         out.print("        <TD ALIGN=center>%lu</TD>\n", ++number);
-        out.print("        <TD ALIGN=center>%s</TD>\n", format_grouped(entry->count).c_str());
-        out.print("              <TD ALIGN=center>%5.2f</TD>\n", percent_of(entry->count, host.status_total));
-        out.print("        <TD>%s</TD>\n", html_text(entry->text).c_str());
+        out.print("        <TD ALIGN=center>%s</TD>\n", format_grouped(entry.count).c_str());
+        out.print("              <TD ALIGN=center>%5.2f</TD>\n", percent_of(entry.count, host.general.status_total));
+        out.print("        <TD>%s</TD>\n", html_text(entry.text).c_str());
         out.write("      </TR>\n");
     }
     out.write("    </TABLE><P>\n");
@@ -379,11 +380,11 @@ void write_weekly_section(report_file& out, const host_info& host)
 {
     write_section_start(out, host, "week", "Message distribution (weekly)");
     const distribution_table tables[] = {
-        {"Inbound connects per day", host.wday_connects, share_of_connects},
-        {"Inbound messages per day", host.wday_in, share_of_inbound},
-        {"Outbound messages per day", host.wday_out, share_of_outbound},
-        {"Rejected messages per day", host.wday_rejects, percent_of_rejected},
-        {"Virus messages per day", host.wday_viruses, share_of_viruses},
+        {"Inbound connects per day", host.general.wday_connects, share_of_connects},
+        {"Inbound messages per day", host.general.wday_in, share_of_inbound},
+        {"Outbound messages per day", host.general.wday_out, share_of_outbound},
+        {"Rejected messages per day", host.general.wday_rejects, percent_of_rejected},
+        {"Virus messages per day", host.general.wday_viruses, share_of_viruses},
     };
     bool first = true;
     for (const distribution_table& table : tables) {
@@ -392,7 +393,7 @@ void write_weekly_section(report_file& out, const host_info& host)
             out.write("            <TR>\n");
             if (first)
                 out.print("              <TD ALIGN=center BGCOLOR=\"#%s\">%s %d</TD>\n", color(), weekday_names[day],
-                          static_cast<int>(host.wday_mday[day]));
+                          static_cast<int>(host.general.wday_mday[day]));
             else
                 out.print("              <TD ALIGN=center BGCOLOR=\"#%s\">%s</TD>\n", color(), weekday_names[day]);
             write_distribution_row(out, table.counts[day], table.percent(host, table.counts[day]));
@@ -406,11 +407,11 @@ void write_hourly_section(report_file& out, const host_info& host)
 {
     write_section_start(out, host, "dist", "Message distribution (hourly)");
     const distribution_table tables[] = {
-        {"Inbound connects per hour", host.hour_connects, share_of_connects},
-        {"Inbound messages per hour", host.hour_in, share_of_inbound},
-        {"Outbound messages per hour", host.hour_out, share_of_outbound},
-        {"Rejected messages per hour", host.hour_rejects, percent_of_rejected},
-        {"Virus messages per hour", host.hour_viruses, share_of_viruses},
+        {"Inbound connects per hour", host.general.hour_connects, share_of_connects},
+        {"Inbound messages per hour", host.general.hour_in, share_of_inbound},
+        {"Outbound messages per hour", host.general.hour_out, share_of_outbound},
+        {"Rejected messages per hour", host.general.hour_rejects, percent_of_rejected},
+        {"Virus messages per hour", host.general.hour_viruses, share_of_viruses},
     };
     bool first = true;
     for (const distribution_table& table : tables) {
@@ -433,21 +434,21 @@ void write_diagnostic_section(report_file& out, const host_info& host)
     out.print("    <B>Diagnostic information</B><BR><BR>\n    <TABLE BORDER=1 WIDTH=\"60%%\">\n      <TR>\n"
               "        <TD BGCOLOR=\"#%s\">UNKNOWN messages total</TD>\n",
               color());
-    write_count_cell(out, host.unknown_msgs);
+    write_count_cell(out, host.messages.unknown_msgs);
     next_outer_row(out, "OTHER messages total");
-    write_count_cell(out, host.other_msgs);
+    write_count_cell(out, host.messages.other_msgs);
     next_outer_row(out, "TLS/SSL messages total");
-    write_count_cell(out, host.tls_msgs);
+    write_count_cell(out, host.messages.tls_msgs);
     next_outer_row(out, "FROM messages total (out-of-order)");
-    out.print("        <TD ALIGN=center>%lu (%.2f%c)</TD>\n", ul(host.from_msgs_ooo),
-              share_of_connects(host, host.from_msgs_ooo), percent_sign);
+    out.print("        <TD ALIGN=center>%lu (%.2f%c)</TD>\n", ul(host.messages.from_msgs_ooo),
+              share_of_connects(host, host.messages.from_msgs_ooo), percent_sign);
     const std::pair<const char*, std::uint32_t> rows[] = {
-        {"TO messages total (out-of-order)", host.to_msgs_ooo},
-        {"RULESET messages total (out-of-order)", host.ruleset_msgs_ooo},
-        {"MILTER messages total (out-of-order)", host.milter_msgs_ooo},
-        {"MESSAGES chains total", host.msg_chains},
-        {"RULESET chains total", host.ruleset_chains},
-        {"MILTER chains total", host.milter_chains},
+        {"TO messages total (out-of-order)", host.messages.to_msgs_ooo},
+        {"RULESET messages total (out-of-order)", host.messages.ruleset_msgs_ooo},
+        {"MILTER messages total (out-of-order)", host.messages.milter_msgs_ooo},
+        {"MESSAGES chains total", host.messages.msg_chains},
+        {"RULESET chains total", host.messages.ruleset_chains},
+        {"MILTER chains total", host.messages.milter_chains},
     };
     for (const auto& [label, count] : rows) {
         next_outer_row(out, label);
@@ -473,43 +474,6 @@ void write_html_report(report_file& out)
 }
 
 }  // namespace
-
-void exchange_sort_status_by_count(pending_list<status_entry>& list)
-{
-    std::size_t length = 0;
-    for (const status_entry* entry = list.head; entry; entry = entry->next)
-        ++length;
-    for (std::size_t pass = 1; pass < length; ++pass) {
-        status_entry* entry = list.tail;
-        for (std::size_t compared = 0; compared < length - pass; ++compared, entry = entry->prev)
-            if (entry->count > entry->prev->count) {
-                std::swap(entry->count, entry->prev->count);
-                std::swap(entry->text, entry->prev->text);
-            }
-    }
-}
-
-void sort_status_by_count(pending_list<status_entry>& list)
-{
-    if (list.head == nullptr || list.head->next == nullptr)
-        return;
-    std::vector<std::pair<std::uint32_t, const char*>> payloads;
-    try {
-        for (const status_entry* entry = list.head; entry; entry = entry->next)
-            payloads.emplace_back(entry->count, entry->text);
-    } catch (const std::bad_alloc&) {
-        exchange_sort_status_by_count(list);
-        return;
-    }
-    std::stable_sort(payloads.begin(), payloads.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    status_entry* entry = list.head;
-    for (const auto& [count, text] : payloads) {
-        entry->count = count;
-        entry->text = text;
-        entry = entry->next;
-    }
-}
 
 int write_general_report(const std::string& path, int format)
 {

@@ -9,13 +9,13 @@
 #include <span>
 
 #include "driver/settings.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
-using count_field = std::uint32_t host_info::*;
+using count_field = std::uint32_t message_model::*;
 using row_writer = void (*)(report_file& out, const host_info& host, int format);
 
 // What one list report has of its own.
@@ -121,18 +121,18 @@ void write_rows(report_file& out, const List& list, int format)
     }
 }
 
-unsigned long count_of(const host_info& host, count_field field)
+unsigned long list_count(const host_info& host, count_field field)
 {
-    return host.*field;
+    return host.messages.*field;
 }
 
 void write_ascii(report_file& out, const list_report& report)
 {
     for (const host_info& host : used_hosts()) {
         out.print("host: %s\n", host.host_name.c_str());
-        out.print("%s%lu", report.count_label, count_of(host, report.first_count));
+        out.print("%s%lu", report.count_label, list_count(host, report.first_count));
         if (report.second_count)
-            out.print(" %lu", count_of(host, report.second_count));
+            out.print(" %lu", list_count(host, report.second_count));
         out.write("\n\n");
         report.rows(out, host, FORMAT_ASCII);
         out.write("\n");
@@ -154,10 +154,10 @@ void write_html_heading(report_file& out, const list_report& report, const host_
 {
     std::string name = html_text(host.host_name.c_str());
     if (report.second_count)
-        out.print("    <H3>%s (%lu) (%lu)</H3>\n", name.c_str(), count_of(host, report.first_count),
-                  count_of(host, report.second_count));
+        out.print("    <H3>%s (%lu) (%lu)</H3>\n", name.c_str(), list_count(host, report.first_count),
+                  list_count(host, report.second_count));
     else
-        out.print("    <H3>%s (%lu)</H3>\n", name.c_str(), count_of(host, report.first_count));
+        out.print("    <H3>%s (%lu)</H3>\n", name.c_str(), list_count(host, report.first_count));
 }
 
 void write_table_header(report_file& out, std::span<const char* const> columns)
@@ -202,45 +202,45 @@ int write_list_report(const list_report& report, const std::string& path, int fo
 }
 
 const list_report tls_report{
-    "tls_msg_out", "tls messages: ", &host_info::tls_msgs, nullptr, "TLS/SSL messages list", message_columns,
-    [](report_file& out, const host_info& host, int format) { write_rows(out, host.tls_list, format); }};
+    "tls_msg_out", "tls messages: ", &message_model::tls_msgs, nullptr, "TLS/SSL messages list", message_columns,
+    [](report_file& out, const host_info& host, int format) { write_rows(out, host.messages.tls_list, format); }};
 
 const list_report unknown_report{
-    "unk_msg_out", "unknown messages: ", &host_info::unknown_msgs, nullptr, "Unknown messages list",
+    "unk_msg_out", "unknown messages: ", &message_model::unknown_msgs, nullptr, "Unknown messages list",
     message_columns,
-    [](report_file& out, const host_info& host, int format) { write_rows(out, host.unknown_list, format); }};
+    [](report_file& out, const host_info& host, int format) { write_rows(out, host.messages.unknown_list, format); }};
 
 const list_report no_action_report{
-    "no_actv_msg_out", "non-active messages: ", &host_info::no_action_msgs, nullptr,
+    "no_actv_msg_out", "non-active messages: ", &message_model::no_action_msgs, nullptr,
     "Non-active clients messages list", no_action_columns,
-    [](report_file& out, const host_info& host, int format) { write_rows(out, host.no_action_list, format); }};
+    [](report_file& out, const host_info& host, int format) { write_rows(out, host.messages.no_action_list, format); }};
 
 const list_report other_report{
-    "oth_msg_out", "other messages: ", &host_info::other_msgs, nullptr, "Other messages list", timed_columns,
-    [](report_file& out, const host_info& host, int format) { write_rows(out, host.other_list, format); }};
+    "oth_msg_out", "other messages: ", &message_model::other_msgs, nullptr, "Other messages list", timed_columns,
+    [](report_file& out, const host_info& host, int format) { write_rows(out, host.messages.other_list, format); }};
 
 const list_report unknown_user_report{
-    "unk_user_msg_out", "unknown user messages: ", &host_info::unknown_user_msgs, nullptr,
+    "unk_user_msg_out", "unknown user messages: ", &message_model::unknown_user_msgs, nullptr,
     "Unknown user messages list", timed_columns,
-    [](report_file& out, const host_info& host, int format) { write_rows(out, host.unknown_user_list, format); }};
+    [](report_file& out, const host_info& host, int format) { write_rows(out, host.messages.unknown_user_list, format); }};
 
 const list_report milter_out_of_order_report{
-    "mil_out_of_order_msg_out", "out-of-order milter/rejects messages : ", &host_info::milter_msgs_ooo, nullptr,
+    "mil_out_of_order_msg_out", "out-of-order milter/rejects messages : ", &message_model::milter_msgs_ooo, nullptr,
     "Order-of-out milter/rejects messages list", timed_columns,
-    [](report_file& out, const host_info& host, int format) { write_rows(out, host.milter_list, format); }};
+    [](report_file& out, const host_info& host, int format) { write_rows(out, host.messages.milter_list, format); }};
 
 const list_report ruleset_out_of_order_report{
-    "rul_out_of_order_msg_out", "out-of-order ruleset/rejects messages : ", &host_info::ruleset_msgs_ooo, nullptr,
+    "rul_out_of_order_msg_out", "out-of-order ruleset/rejects messages : ", &message_model::ruleset_msgs_ooo, nullptr,
     "Order-of-out ruleset/rejects messages list", timed_columns,
-    [](report_file& out, const host_info& host, int format) { write_rows(out, host.ruleset_list, format); }};
+    [](report_file& out, const host_info& host, int format) { write_rows(out, host.messages.ruleset_list, format); }};
 
 // Waiting senders first, then the deliveries that found no sender, in one table.
 const list_report messages_out_of_order_report{
-    "msg_out_of_order_msg_out", "out-of-order from/to messages : ", &host_info::from_msgs_ooo,
-    &host_info::to_msgs_ooo, "Order-of-out from/to messages list", timed_columns,
+    "msg_out_of_order_msg_out", "out-of-order from/to messages : ", &message_model::from_msgs_ooo,
+    &message_model::to_msgs_ooo, "Order-of-out from/to messages list", timed_columns,
     [](report_file& out, const host_info& host, int format) {
-        write_rows(out, host.from_list, format);
-        write_rows(out, host.to_list, format);
+        write_rows(out, host.messages.from_list, format);
+        write_rows(out, host.messages.to_list, format);
     }};
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <span>
 
 #include "driver/settings.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "stats/sort_engine.h"
 
 namespace {
@@ -21,20 +21,20 @@ namespace {
 void write_ascii_host(report_file& out, const host_info& host)
 {
     out.print("host: %s\n", host.host_name.c_str());
-    out.print("milter rejects count: %lu\n", ul(host.milrej_count));
-    out.print("milter rejects count (ref): %lu\n", ul(host.milrej_refs));
-    out.print("milter rejects size (esmtp): %.0f\n", host.milrej_size);
-    out.print("milter reason rejects count: %lu\n", ul(host.rej_reason_count));
-    out.print("milter reason rejects count (ref): %lu\n", ul(host.rej_reason_refs));
+    out.print("milter rejects count: %lu\n", count_of(host.milter.rejects));
+    out.print("milter rejects count (ref): %lu\n", ul(host.milter.refs));
+    out.print("milter rejects size (esmtp): %.0f\n", host.milter.size);
+    out.print("milter reason rejects count: %lu\n", count_of(host.milter.reasons));
+    out.print("milter reason rejects count (ref): %lu\n", ul(host.milter.reason_refs));
     out.write("\n<<< Unsorted list of milter rejects >>>\n");
-    for (const milter_reject_stat& reject : host.milrej_list)
+    for (const milter_reject_stat& reject : host.milter.rejects)
         out.print("from='%s','%s','%s'  size=%.0f count=%lu\n", text_or_null(reject.env_from),
                   text_or_null(reject.relay_name), text_or_null(reject.relay_ip), reject.size, ul(reject.count));
     out.write("\n<<< Unsorted list of recipients of milter rejects >>>\n");
-    for (const env_mem_stat& recipient : host.milrej_rcpt_list)
+    for (const env_mem_stat& recipient : host.milter.recipients)
         out.print("to='%s' size=%.0f count=%lu\n", text_or_null(recipient.name), recipient.size, ul(recipient.count));
     out.write("\n<<< Unsorted list of milter rejects by reason >>>\n");
-    for (const reject_reason_stat& reason : host.rej_reason_list)
+    for (const reject_reason_stat& reason : host.milter.reasons)
         out.print("from='%s' count=%lu\n", text_or_null(reason.reason), ul(reason.count));
     out.write("\n");
 }
@@ -95,57 +95,57 @@ void write_reject_row(report_file& out, const milter_reject_stat& reject, unsign
 
 std::uint32_t reject_count(const host_info& host)
 {
-    return host.milrej_count;
+    return count_of(host.milter.rejects);
 }
 
 std::uint32_t recipient_count(const host_info& host)
 {
-    return host.milrej_rcpt_count;
+    return count_of(host.milter.recipients);
 }
 
 std::uint32_t reason_count(const host_info& host)
 {
-    return host.rej_reason_count;
+    return count_of(host.milter.reasons);
 }
 
 // Views that show only their heading: the sort, no table.
 template <int Order>
 void sort_rejects(report_file&, host_info& host)
 {
-    sort_milter_rejects(host.milrej_list, Order);
+    sort_milter_rejects(host.milter.rejects, Order);
 }
 
 template <int Order>
 void sort_recipients(report_file&, host_info& host)
 {
-    sort_env_members(host.milrej_rcpt_list, Order);
+    sort_env_members(host.milter.recipients, Order);
 }
 
 template <int Order>
 void sort_reasons(report_file&, host_info& host)
 {
-    sort_reject_reasons(host.rej_reason_list, Order);
+    sort_reject_reasons(host.milter.reasons, Order);
 }
 
 template <int Order>
 void reject_table(report_file& out, host_info& host)
 {
-    sort_milter_rejects(host.milrej_list, Order);
+    sort_milter_rejects(host.milter.rejects, Order);
     write_milter_reject_table(out, host);
 }
 
 template <int Order>
 void recipient_table(report_file& out, host_info& host)
 {
-    sort_env_members(host.milrej_rcpt_list, Order);
+    sort_env_members(host.milter.recipients, Order);
     write_milter_recipient_table(out, host);
 }
 
 template <int Order>
 void reason_table(report_file& out, host_info& host)
 {
-    sort_reject_reasons(host.rej_reason_list, Order);
-    write_reject_reason_table(out, host, host.rej_reason_refs);
+    sort_reject_reasons(host.milter.reasons, Order);
+    write_reject_reason_table(out, host, host.milter.reason_refs);
 }
 
 const html_section sections[] = {
@@ -226,7 +226,7 @@ void write_milter_reject_table(report_file& out, const host_info& host)
 {
     write_reject_table_header(out);
     unsigned long number = 0;
-    for (const milter_reject_stat& reject : host.milrej_list)
+    for (const milter_reject_stat& reject : host.milter.rejects)
         write_reject_row(out, reject, ++number);
     out.write("    </TABLE><P>\n");
 }
@@ -240,12 +240,12 @@ void write_milter_recipient_table(report_file& out, const host_info& host)
         out.print("        <TD ALIGN=center BGCOLOR=\"#%s\">%s</TD>\n", color(), title);
     out.write("      </TR>\n");
     unsigned long number = 0;
-    for (const env_mem_stat& recipient : host.milrej_rcpt_list) {
+    for (const env_mem_stat& recipient : host.milter.recipients) {
         out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", ++number);
         out.print("        <TD ALIGN=left>%s</TD>\n", html_text(recipient.name).c_str());
         out.print("        <TD ALIGN=center>%lu</TD>\n", ul(recipient.count));
         out.print("        <TD ALIGN=center>%5.2f</TD>\n      </TR>\n",
-                  percent_of(recipient.count, host.milrej_rcpt_refs));
+                  percent_of(recipient.count, host.milter.recipient_refs));
     }
     out.write("    </TABLE><P>\n");
 }
@@ -258,7 +258,7 @@ void write_reject_reason_table(report_file& out, const host_info& host, std::uin
         out.print("        <TD ALIGN=center BGCOLOR=\"#%s\">%s</TD>\n", color(), title);
     out.write("      </TR>\n");
     unsigned long number = 0;
-    for (const reject_reason_stat& reason : host.rej_reason_list) {
+    for (const reject_reason_stat& reason : host.milter.reasons) {
         out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", ++number);
         out.print("        <TD ALIGN=left>%s</TD>\n", html_text(reason.reason).c_str());
         out.print("        <TD ALIGN=center>%lu</TD>\n", ul(reason.count));

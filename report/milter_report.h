@@ -10,7 +10,7 @@
 #include <string>
 
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 // The report writer of the print table, also called without a file name
 // (empty `path`: standard output, never closed). ASCII for format 0; HTML for

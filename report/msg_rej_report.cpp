@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ int write_msg_rej_stat(const std::string& path, int /*format*/)
     if (!out)
         return 1;
     for (const host_info& host : used_hosts())
-        for (const msg_rej_stat& record : host.msg_rej_list)
+        for (const msg_rej_stat& record : host.msg_rej)
             write_line(out, host, record);
     return 0;
 }

@@ -10,7 +10,7 @@
 
 #include "driver/settings.h"
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 #include "stats/sort_engine.h"
 
 namespace {
@@ -80,14 +80,14 @@ void write_ascii_report(report_file& out)
 {
     for (host_info& host : used_hosts()) {
         out.print("host: %s\n", host.host_name.c_str());
-        out.print("relay pairs count: %lu\n", ul(host.relay_pair_count));
-        out.print("relay pairs count (all references): %lu\n", ul(host.relay_pair_refs));
-        out.print("relay senders count: %lu\n", ul(host.relay_sender_count));
-        out.print("relay recipients count: %lu\n", ul(host.relay_rcpt_count));
+        out.print("relay pairs count: %lu\n", count_of(host.relay.pairs));
+        out.print("relay pairs count (all references): %lu\n", ul(host.relay.pair_refs));
+        out.print("relay senders count: %lu\n", count_of(host.relay.senders));
+        out.print("relay recipients count: %lu\n", count_of(host.relay.recipients));
         out.write("\n");
-        write_ascii_pair_views(out, host.relay_pair_list);
-        write_ascii_member_views(out, host.relay_sender_list, sender_titles);
-        write_ascii_member_views(out, host.relay_rcpt_list, recipient_titles);
+        write_ascii_pair_views(out, host.relay.pairs);
+        write_ascii_member_views(out, host.relay.senders, sender_titles);
+        write_ascii_member_views(out, host.relay.recipients, recipient_titles);
     }
 }
 
@@ -122,7 +122,7 @@ void write_relay_cell(report_file& out, const char* name, const char* ip)
 void write_figures(report_file& out, const host_info& host, double size, std::uint32_t count, double count_total)
 {
     out.print("        <TD ALIGN=center>%s</TD>\n", format_grouped(size).c_str());
-    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(size, host.in_total_size));
+    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(size, host.events.in_total_size));
     out.print("        <TD ALIGN=center>%lu</TD>\n", ul(count));
     out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(count, count_total));
     out.write("      </TR>\n");
@@ -139,7 +139,7 @@ void write_relay_pair_table(report_file& out, const host_info& host, const std::
         out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", ++number);
         write_relay_cell(out, pair.from_relay, pair.from_ip);
         write_relay_cell(out, pair.to_relay, pair.to_ip);
-        write_figures(out, host, pair.size, pair.count, host.relay_pair_refs);
+        write_figures(out, host, pair.size, pair.count, host.relay.pair_refs);
     }
     out.write("    </TABLE><P>\n");
 }
@@ -164,65 +164,65 @@ void write_relay_member_table(report_file& out, const host_info& host, const std
 
 void write_relay_sender_table(report_file& out, const host_info& host)
 {
-    write_relay_member_table(out, host, host.relay_sender_list, "Sender", host.in_messages);
+    write_relay_member_table(out, host, host.relay.senders, "Sender", host.general.in_messages);
 }
 
 void write_relay_recipient_table(report_file& out, const host_info& host, const std::vector<relay_mem_stat>& members)
 {
-    write_relay_member_table(out, host, members, "Recipient", host.out_messages);
+    write_relay_member_table(out, host, members, "Recipient", host.general.out_messages);
 }
 
 // ---------------------------------------------------------------- HTML views
 
 std::uint32_t pair_count(const host_info& host)
 {
-    return host.relay_pair_count;
+    return count_of(host.relay.pairs);
 }
 
 std::uint32_t sender_count(const host_info& host)
 {
-    return host.relay_sender_count;
+    return count_of(host.relay.senders);
 }
 
 std::uint32_t recipient_count(const host_info& host)
 {
-    return host.relay_rcpt_count;
+    return count_of(host.relay.recipients);
 }
 
 void pairs_by_size(report_file& out, host_info& host)
 {
-    sort_relay_pairs(host.relay_pair_list, SORT_BY_SIZE);
-    write_relay_pair_table(out, host, host.relay_pair_list);
+    sort_relay_pairs(host.relay.pairs, SORT_BY_SIZE);
+    write_relay_pair_table(out, host, host.relay.pairs);
 }
 
 void pairs_by_count(report_file& out, host_info& host)
 {
-    sort_relay_pairs(host.relay_pair_list, SORT_BY_COUNT);
-    write_relay_pair_table(out, host, host.relay_pair_list);
+    sort_relay_pairs(host.relay.pairs, SORT_BY_COUNT);
+    write_relay_pair_table(out, host, host.relay.pairs);
 }
 
 void senders_by_size(report_file& out, host_info& host)
 {
-    sort_relay_members(host.relay_sender_list, SORT_BY_SIZE);
+    sort_relay_members(host.relay.senders, SORT_BY_SIZE);
     write_relay_sender_table(out, host);
 }
 
 void senders_by_count(report_file& out, host_info& host)
 {
-    sort_relay_members(host.relay_sender_list, SORT_BY_COUNT);
+    sort_relay_members(host.relay.senders, SORT_BY_COUNT);
     write_relay_sender_table(out, host);
 }
 
 void recipients_by_size(report_file& out, host_info& host)
 {
-    sort_relay_members(host.relay_rcpt_list, SORT_BY_SIZE);
-    write_relay_recipient_table(out, host, host.relay_rcpt_list);
+    sort_relay_members(host.relay.recipients, SORT_BY_SIZE);
+    write_relay_recipient_table(out, host, host.relay.recipients);
 }
 
 void recipients_by_count(report_file& out, host_info& host)
 {
-    sort_relay_members(host.relay_rcpt_list, SORT_BY_COUNT);
-    write_relay_recipient_table(out, host, host.relay_rcpt_list);
+    sort_relay_members(host.relay.recipients, SORT_BY_COUNT);
+    write_relay_recipient_table(out, host, host.relay.recipients);
 }
 
 const char* const heading_pairs_size = "    <H3>%s (%lu relay pairs sorted by size)</H3>\n";

@@ -2,7 +2,7 @@
 // into the path a writer opens.
 #include "report/report_registry.h"
 
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "report/domain_report.h"
 #include "report/envelope_report.h"
 #include "report/general_report.h"

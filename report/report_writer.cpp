@@ -10,8 +10,8 @@
 
 #include "driver/messages.h"
 #include "driver/settings.h"
-#include "driver/text_util.h"
-#include "stats/host_info.h"
+#include "util/text_util.h"
+#include "model/host_info.h"
 
 std::time_t report_time = 0;
 

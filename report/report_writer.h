@@ -18,7 +18,7 @@
 #include <utility>
 
 #include "driver/settings.h"
-#include "driver/text_util.h"  // time_text
+#include "util/text_util.h"  // time_text
 
 struct host_info;
 

@@ -11,7 +11,7 @@
 
 #include "driver/settings.h"
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 #include "stats/sort_engine.h"
 
 namespace {
@@ -32,13 +32,13 @@ void write_ascii_report(report_file& out)
 {
     for (host_info& host : used_hosts()) {
         out.print("host: %s\n", host.host_name.c_str());
-        out.print("ruleset rejects count: %lu\n", ul(host.rulrej_count));
-        out.print("ruleset rejects count (ref): %lu\n", ul(host.rulrej_refs));
-        out.print("ruleset rejects size (esmtp): %.0f\n", host.rulrej_size);
+        out.print("ruleset rejects count: %lu\n", count_of(host.ruleset.rejects));
+        out.print("ruleset rejects count (ref): %lu\n", ul(host.ruleset.refs));
+        out.print("ruleset rejects size (esmtp): %.0f\n", host.ruleset.size);
         out.write("\n");
-        write_ascii_list(out, "<<< Unsorted list of ruleset rejects >>>\n", host.rulrej_list);
-        sort_ruleset_rejects(host.rulrej_list, SORT_BY_COUNT);
-        write_ascii_list(out, "<<< Sorted list of ruleset rejects by count >>>\n", host.rulrej_list);
+        write_ascii_list(out, "<<< Unsorted list of ruleset rejects >>>\n", host.ruleset.rejects);
+        sort_ruleset_rejects(host.ruleset.rejects, SORT_BY_COUNT);
+        write_ascii_list(out, "<<< Sorted list of ruleset rejects by count >>>\n", host.ruleset.rejects);
     }
 }
 
@@ -78,15 +78,15 @@ void write_reject_row(report_file& out, unsigned long number, const ruleset_reje
 
 std::uint32_t reject_count(const host_info& host)
 {
-    return host.rulrej_count;
+    return count_of(host.ruleset.rejects);
 }
 
 void rejects_by_count(report_file& out, host_info& host)
 {
-    sort_ruleset_rejects(host.rulrej_list, SORT_BY_COUNT);
+    sort_ruleset_rejects(host.ruleset.rejects, SORT_BY_COUNT);
     write_table_header(out);
     unsigned long number = 0;
-    for (const ruleset_reject_stat& reject : host.rulrej_list)
+    for (const ruleset_reject_stat& reject : host.ruleset.rejects)
         write_reject_row(out, ++number, reject);
     out.write("    </TABLE><P>\n");
 }

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "driver/settings.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 #include "stats/sort_engine.h"
 
 namespace {
@@ -25,9 +25,9 @@ void write_ascii_relays(report_file& out)
 {
     for (const host_info& host : used_hosts()) {
         out.print("host: %s\n", host.host_name.c_str());
-        out.print("summary info count: %lu\n", ul(host.sum_relay_count));
+        out.print("summary info count: %lu\n", count_of(host.summary.relays));
         out.write("\n");
-        for (const summary_relay_stat& relay : host.sum_relay_list)
+        for (const summary_relay_stat& relay : host.summary.relays)
             out.print("nam='%s' ip='%s'\n", text_or_null(relay.name), text_or_null(relay.ip));
         out.write("\n");
     }
@@ -39,9 +39,9 @@ void write_ascii_recipients(report_file& out)
 {
     for (const host_info& host : used_hosts()) {
         out.print("host: %s\n", host.host_name.c_str());
-        out.print("summary info count: %lu\n", ul(host.sum_rcpt_count));
+        out.print("summary info count: %lu\n", count_of(host.summary.recipients));
         out.write("\n");
-        for (const summary_rcpt_stat& row : host.sum_rcpt_list)
+        for (const summary_rcpt_stat& row : host.summary.recipients)
             out.print("name='%s' total='%lu' msg='%lu' mil='%lu' vir='%lu'\n ", text_or_null(row.name), ul(row.total),
                       ul(row.msgs), ul(row.milrej), ul(row.viruses));
         out.write("\n");
@@ -108,36 +108,36 @@ void write_recipient_summary_table(report_file& out, const std::vector<summary_r
 
 std::uint32_t relay_count(const host_info& host)
 {
-    return host.sum_relay_count;
+    return count_of(host.summary.relays);
 }
 
 std::uint32_t recipient_count(const host_info& host)
 {
-    return host.sum_rcpt_count;
+    return count_of(host.summary.recipients);
 }
 
 void relays_by_count(report_file& out, host_info& host)
 {
-    sort_summary_relays(host.sum_relay_list, SORT_BY_COUNT);
-    write_relay_summary_table(out, host.sum_relay_list);
+    sort_summary_relays(host.summary.relays, SORT_BY_COUNT);
+    write_relay_summary_table(out, host.summary.relays);
 }
 
 void relays_by_domain(report_file& out, host_info& host)
 {
-    sort_summary_relays(host.sum_relay_list, SORT_BY_RELAY_DOM_L2);
-    write_relay_summary_table(out, host.sum_relay_list);
+    sort_summary_relays(host.summary.relays, SORT_BY_RELAY_DOM_L2);
+    write_relay_summary_table(out, host.summary.relays);
 }
 
 void recipients_by_count(report_file& out, host_info& host)
 {
-    sort_summary_recipients(host.sum_rcpt_list, SORT_BY_COUNT);
-    write_recipient_summary_table(out, host.sum_rcpt_list);
+    sort_summary_recipients(host.summary.recipients, SORT_BY_COUNT);
+    write_recipient_summary_table(out, host.summary.recipients);
 }
 
 void recipients_by_name(report_file& out, host_info& host)
 {
-    sort_summary_recipients(host.sum_rcpt_list, SORT_BY_NAME);
-    write_recipient_summary_table(out, host.sum_rcpt_list);
+    sort_summary_recipients(host.summary.recipients, SORT_BY_NAME);
+    write_recipient_summary_table(out, host.summary.recipients);
 }
 
 const html_section relay_sections[] = {

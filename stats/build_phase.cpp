@@ -3,6 +3,10 @@
 // before the summaries and the messages/rejects statistics).
 #include "stats/build_phase.h"
 
+#include <new>
+
+#include "driver/messages.h"
+
 #include "stats/domain_stats.h"
 #include "stats/envelope_stats.h"
 #include "stats/general_stats.h"
@@ -34,4 +38,21 @@ const build_step steps[] = {
 std::span<const build_step> build_steps()
 {
     return steps;
+}
+
+int build_each_host(const char* (*build_host)(host_info& host), const char* no_memory)
+{
+    for (host_info& host : used_hosts()) {
+        const char* failure = nullptr;
+        try {
+            failure = build_host(host);
+        } catch (const std::bad_alloc&) {
+            failure = no_memory;
+        }
+        if (failure) {
+            error_message(failure);
+            return 1;
+        }
+    }
+    return 0;
 }

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "driver/settings.h"
+#include "model/host_info.h"
 
 // Returns 0, or non-zero when the run must end (memory exhausted).
 using build_step_function = int (*)();
@@ -18,3 +19,9 @@ struct build_step {
 
 // The build steps in the order they run.
 std::span<const build_step> build_steps();
+
+// Runs one statistic builder over every used host in table order. The
+// builder returns its failure message, or null when the host was built; a
+// failure, or memory running out where the builder does not check it
+// (`no_memory`), is written and ends the walk with 1 (the run then ends).
+int build_each_host(const char* (*build_host)(host_info& host), const char* no_memory);

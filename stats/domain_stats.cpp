@@ -10,7 +10,8 @@
 #include <unordered_map>
 
 #include "driver/messages.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
+#include "stats/build_phase.h"
 
 namespace {
 
@@ -25,9 +26,9 @@ struct domain_levels {
 // name (the key views the record's own copy of the name).
 class level_counter {
 public:
-    level_counter(std::vector<domain_stat>& list, std::uint32_t& records, std::uint32_t& refs, std::uint32_t& send,
-                  std::uint32_t& recv, std::uint32_t& milrej)
-        : list_(list), records_(records), refs_(refs), send_(send), recv_(recv), milrej_(milrej)
+    level_counter(std::vector<domain_stat>& list, std::uint32_t& refs, std::uint32_t& send, std::uint32_t& recv,
+                  std::uint32_t& milrej)
+        : list_(list), refs_(refs), send_(send), recv_(recv), milrej_(milrej)
     {
         for (std::size_t i = 0; i < list_.size(); ++i)
             index_.emplace(list_[i].name, i);
@@ -69,12 +70,10 @@ private:
             return nullptr;
         list_.push_back(domain_stat{copy, 0, 0, 0, 0, 0});
         index_.emplace(copy, list_.size() - 1);
-        ++records_;
         return &list_.back();
     }
 
     std::vector<domain_stat>& list_;
-    std::uint32_t& records_;
     std::uint32_t& refs_;
     std::uint32_t& send_;
     std::uint32_t& recv_;
@@ -119,8 +118,8 @@ private:
     static level_counter level_of(domain_tables& t, int level)
     {
         if (level == 1)
-            return level_counter(t.l1_list, t.l1_count, t.l1_refs, t.l1_send, t.l1_recv, t.l1_milrej);
-        return level_counter(t.l2_list, t.l2_count, t.l2_refs, t.l2_send, t.l2_recv, t.l2_milrej);
+            return level_counter(t.l1_list, t.l1_refs, t.l1_send, t.l1_recv, t.l1_milrej);
+        return level_counter(t.l2_list, t.l2_refs, t.l2_send, t.l2_recv, t.l2_milrej);
     }
 
     bool count_level(level_counter& level, const char* name, occurrence kind, double size)
@@ -143,7 +142,7 @@ private:
 const char* count_host(host_info& host, const domain_phase& phase)
 {
     host_counter counter(host, phase);
-    for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next) {
+    for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next) {
         const msg_from& sender = *item->p_from;
         // The sending side counts once for every delivery of its message.
         for (const msg_to* delivery = item->p_to; delivery; delivery = delivery->next) {
@@ -153,7 +152,7 @@ const char* count_host(host_info& host, const domain_phase& phase)
                 return failure;
         }
     }
-    for (const milter_chain_item* item = host.milter_chain.head; item; item = item->next) {
+    for (const milter_chain_item* item = host.messages.milter_chain.head; item; item = item->next) {
         if (item->p_from == nullptr)
             continue;
         if (const char* failure = counter.count(phase.of_sender(*item->p_from), occurrence::milrej, 0))

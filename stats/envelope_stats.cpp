@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "driver/messages.h"
-#include "driver/text_util.h"
-#include "stats/host_info.h"
+#include "util/text_util.h"
+#include "model/host_info.h"
+#include "stats/build_phase.h"
 #include "stats/text_keys.h"
 
 namespace {
@@ -134,8 +135,7 @@ private:
     bool add_other_rcpts(std::uint32_t index, const msg_to& to);
     bool append_other(env_pair_stat& pair, std::uint32_t index, const char* name, std::uint32_t count);
     bool add_status(std::uint32_t index, const msg_to& to);
-    bool count_member(std::vector<env_mem_stat>& table, name_index& by_name, std::uint32_t& records,
-                      const char* name, double size, std::uint32_t count);
+    bool count_member(std::vector<env_mem_stat>& table, name_index& by_name, const char* name, double size, std::uint32_t count);
     bool count_other_rcpts(const msg_to& to);
 
     host_info& host_;
@@ -170,10 +170,9 @@ bool envelope_builder::make_pair(const msg_from& from, const msg_to& to, std::ui
     pair.to_ip_bin = out.ip_bin_addr;
     pair.size = from.siz;
     pair.count = 1;
-    index = static_cast<std::uint32_t>(host_.env_pair_list.size());
-    host_.env_pair_list.push_back(pair);
+    index = static_cast<std::uint32_t>(host_.envelope.pairs.size());
+    host_.envelope.pairs.push_back(pair);
     pairs_.emplace(pair_key{pair.from_relay, pair.sender, pair.recipient}, index);
-    ++host_.env_pair_count;
     return true;
 }
 
@@ -185,11 +184,11 @@ bool envelope_builder::count_pair(const msg_from& from, const msg_to& to, std::u
             return false;
     } else {
         index = found->second;
-        env_pair_stat& pair = host_.env_pair_list[index];
+        env_pair_stat& pair = host_.envelope.pairs[index];
         ++pair.count;
         pair.size += from.siz;
     }
-    ++host_.env_pair_refs;
+    ++host_.envelope.pair_refs;
     return true;
 }
 
@@ -215,7 +214,7 @@ bool envelope_builder::append_other(env_pair_stat& pair, std::uint32_t index, co
 // with its own count.
 bool envelope_builder::add_other_rcpts(std::uint32_t index, const msg_to& to)
 {
-    env_pair_stat& pair = host_.env_pair_list[index];
+    env_pair_stat& pair = host_.envelope.pairs[index];
     if (pair.other_rcpts_head == nullptr) {
         for (const rcpt_to* r = to.p_rcpt_head; r; r = r->next)
             if (!append_other(pair, index, r->name, r->count))
@@ -249,7 +248,7 @@ bool envelope_builder::add_status(std::uint32_t index, const msg_to& to)
         return false;
     status->count = 1;
     status->first_time = status->last_time = to.msg_time;
-    env_pair_stat& pair = host_.env_pair_list[index];
+    env_pair_stat& pair = host_.envelope.pairs[index];
     if (pair.statuses_tail)
         pair.statuses_tail->next = status;
     else
@@ -260,8 +259,8 @@ bool envelope_builder::add_status(std::uint32_t index, const msg_to& to)
 }
 
 // Adds size and count to the member of `name`, or appends a new member.
-bool envelope_builder::count_member(std::vector<env_mem_stat>& table, name_index& by_name, std::uint32_t& records,
-                                    const char* name, double size, std::uint32_t count)
+bool envelope_builder::count_member(std::vector<env_mem_stat>& table, name_index& by_name, const char* name,
+                                    double size, std::uint32_t count)
 {
     auto found = by_name.find(name);
     if (found != by_name.end()) {
@@ -277,7 +276,6 @@ bool envelope_builder::count_member(std::vector<env_mem_stat>& table, name_index
     member.count = count;
     table.push_back(member);
     by_name.emplace(member.name, static_cast<std::uint32_t>(table.size() - 1));
-    ++records;
     return true;
 }
 
@@ -286,7 +284,7 @@ bool envelope_builder::count_member(std::vector<env_mem_stat>& table, name_index
 bool envelope_builder::count_other_rcpts(const msg_to& to)
 {
     for (const rcpt_to* r = to.p_rcpt_head; r; r = r->next)
-        if (!count_member(host_.env_rcpt_list, rcpts_, host_.env_rcpt_count, r->name, 0, r->count))
+        if (!count_member(host_.envelope.recipients, rcpts_, r->name, 0, r->count))
             return false;
     return true;
 }
@@ -296,7 +294,7 @@ const char* envelope_builder::add(const msg_from& from, const msg_to& to)
     std::uint32_t index = 0;
     if (const char* failure = guarded(no_memory_pair, [&] { return count_pair(from, to, index); }))
         return failure;
-    const env_pair_stat& pair = host_.env_pair_list[index];
+    const env_pair_stat& pair = host_.envelope.pairs[index];
     const char* others_failure = pair.other_rcpts_head ? no_memory_others_more : no_memory_others_first;
     if (const char* failure = guarded(others_failure, [&] { return add_other_rcpts(index, to); }))
         return failure;
@@ -305,11 +303,11 @@ const char* envelope_builder::add(const msg_from& from, const msg_to& to)
         return failure;
     const double size = from.siz;
     if (const char* failure = guarded(no_memory_sender, [&] {
-            return count_member(host_.env_sender_list, senders_, host_.env_sender_count, from.env_from, size, 1);
+            return count_member(host_.envelope.senders, senders_, from.env_from, size, 1);
         }))
         return failure;
     if (const char* failure = guarded(no_memory_rcpt, [&] {
-            return count_member(host_.env_rcpt_list, rcpts_, host_.env_rcpt_count, to.env_to, size, 1);
+            return count_member(host_.envelope.recipients, rcpts_, to.env_to, size, 1);
         }))
         return failure;
     return guarded(no_memory_other_rcpt, [&] { return count_other_rcpts(to); });
@@ -318,7 +316,7 @@ const char* envelope_builder::add(const msg_from& from, const msg_to& to)
 const char* build_host(host_info& host)
 {
     envelope_builder builder(host);
-    for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next)
+    for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next)
         for (const msg_to* to = item->p_to; to; to = to->next)
             if (const char* failure = builder.add(*item->p_from, *to))
                 return failure;

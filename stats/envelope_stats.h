@@ -5,59 +5,7 @@
 // are found through hash indexes, never by walking the table.
 #pragma once
 
-#include <cstdint>
-#include <ctime>
-
-// One further recipient listed with a pair's deliveries.
-struct other_rcpt {
-    const char* name;
-    std::uint32_t count;
-    other_rcpt* next;
-};
-
-// One distinct status text of a pair (texts merge without regard to case).
-struct pair_status {
-    std::uint32_t count;
-    const char* status;
-    std::time_t first_time;
-    std::time_t last_time;
-    pair_status* next;
-};
-
-// Texts are null when absent. "Owned" texts are arena copies, the others
-// point into the message records.
-struct env_pair_stat {
-    const char* sender;             // owned: env_from of the sender line
-    const char* recipient;          // owned: env_to of the delivery
-    const char* from_host;          // host part of the sender address
-    const char* to_host;            // host part of the recipient address
-    const char* from_dom_l1;        // sender address domains
-    const char* from_dom_l2;
-    const char* from_relay;         // owned: name of the relay the message came from
-    const char* to_relay;           // owned: name of the relay it went to
-    const char* from_ip;            // address texts of those relays
-    const char* to_ip;
-    const char* from_relay_dom_l1;  // owned: domains of the sending relay
-    const char* from_relay_dom_l2;  // owned
-    const char* from_geo_dom;       // owned: country of the sending relay's address
-    const char* date;               // owned: "YYYYMMDD" of the first delivery counted
-    other_rcpt* other_rcpts_head;
-    other_rcpt* other_rcpts_tail;
-    pair_status* statuses_head;
-    pair_status* statuses_tail;
-    std::uint32_t from_ip_bin;
-    std::uint32_t to_ip_bin;
-    double size;
-    std::uint32_t count;
-};
-
-// One address of the sender or recipient table (also the recipients of
-// milter rejects).
-struct env_mem_stat {
-    const char* name;
-    double size;
-    std::uint32_t count;
-};
+#include "model/envelope_records.h"
 
 // Builds the envelope statistics of every used host. Returns 0, or 1 after
 // its message when memory ran out (the run then ends).

@@ -3,8 +3,8 @@
 #include "stats/list_dump.h"
 
 #include "driver/messages.h"
-#include "driver/text_util.h"
-#include "stats/host_info.h"
+#include "util/text_util.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -40,12 +40,12 @@ void dump_list(const char* heading, const List& list)
 
 void dump_message_lists(const host_info& host)
 {
-    dump_list("\n<<< Dump of from-msg-out-of-order-list >>>\n", host.from_list);
-    dump_list("\n<<< Dump of to-msg-out-of-order-list >>>\n", host.to_list);
-    dump_list("\n<<< Dump of ruleset-msg-out-of-order-list >>>\n", host.ruleset_list);
-    dump_list("\n<<< Dump of milter-msg-out-of-order-list >>>\n", host.milter_list);
-    dump_list("\n<<< Dump of no-action-messages-list >>>\n", host.no_action_list);
-    dump_list("\n<<< Dump of other-messages-list >>>\n", host.other_list);
-    dump_list("\n<<< Dump of unknown-user-messages-list >>>\n", host.unknown_user_list);
-    dump_list("\n<<< Dump of unknown-messages-list >>>\n", host.unknown_list);
+    dump_list("\n<<< Dump of from-msg-out-of-order-list >>>\n", host.messages.from_list);
+    dump_list("\n<<< Dump of to-msg-out-of-order-list >>>\n", host.messages.to_list);
+    dump_list("\n<<< Dump of ruleset-msg-out-of-order-list >>>\n", host.messages.ruleset_list);
+    dump_list("\n<<< Dump of milter-msg-out-of-order-list >>>\n", host.messages.milter_list);
+    dump_list("\n<<< Dump of no-action-messages-list >>>\n", host.messages.no_action_list);
+    dump_list("\n<<< Dump of other-messages-list >>>\n", host.messages.other_list);
+    dump_list("\n<<< Dump of unknown-user-messages-list >>>\n", host.messages.unknown_user_list);
+    dump_list("\n<<< Dump of unknown-messages-list >>>\n", host.messages.unknown_list);
 }

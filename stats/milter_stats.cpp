@@ -18,9 +18,10 @@
 #include <vector>
 
 #include "driver/messages.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 #include "input/field_extraction.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
+#include "stats/build_phase.h"
 #include "stats/text_keys.h"
 
 namespace {
@@ -190,7 +191,7 @@ void milter_builder::merge(milter_reject_stat& reject, const msg_milter& milter,
         reject.last_time = from.msg_time;
     if (from.siz != 0) {
         reject.size += from.siz;
-        host_.milrej_size += from.siz;
+        host_.milter.size += from.siz;
     }
 }
 
@@ -226,7 +227,7 @@ const char* milter_builder::fill_reject(milter_reject_stat& reject, const msg_mi
 // records keep their places, so each index names the first in list order.
 void milter_builder::index_reject(std::uint32_t position)
 {
-    const milter_reject_stat& reject = host_.milrej_list[position];
+    const milter_reject_stat& reject = host_.milter.rejects[position];
     auto [group, added] = groups_.try_emplace(reject_key{reject.env_from, reject.relay_name, reject.reason},
                                               static_cast<std::uint32_t>(candidates_.size()));
     if (added)
@@ -247,11 +248,10 @@ const char* milter_builder::make_reject(const msg_milter& milter, const msg_from
     milter_reject_stat reject{};
     if (const char* failure = fill_reject(reject, milter, from))
         return failure;
-    host_.milrej_list.push_back(reject);
-    index_reject(static_cast<std::uint32_t>(host_.milrej_list.size() - 1));
-    ++host_.milrej_count;
+    host_.milter.rejects.push_back(reject);
+    index_reject(static_cast<std::uint32_t>(host_.milter.rejects.size() - 1));
     if (from.siz != 0)
-        host_.milrej_size += from.siz;
+        host_.milter.size += from.siz;
     return nullptr;
 }
 
@@ -263,9 +263,9 @@ const char* milter_builder::count_reject(const msg_milter& milter, const msg_fro
         if (const char* failure = make_reject(milter, from))
             return failure;
     } else {
-        merge(host_.milrej_list[match], milter, from);
+        merge(host_.milter.rejects[match], milter, from);
     }
-    ++host_.milrej_refs;
+    ++host_.milter.refs;
     return nullptr;
 }
 
@@ -273,17 +273,16 @@ bool milter_builder::count_reason(const char* reason)
 {
     auto found = reasons_.find(reason);
     if (found != reasons_.end()) {
-        ++host_.rej_reason_list[found->second].count;
+        ++host_.milter.reasons[found->second].count;
     } else {
         reject_reason_stat record{};
         if (!copy_text(memory_, reason, record.reason))
             return false;
         record.count = 1;
-        host_.rej_reason_list.push_back(record);
-        reasons_.emplace(record.reason, static_cast<std::uint32_t>(host_.rej_reason_list.size() - 1));
-        ++host_.rej_reason_count;
+        host_.milter.reasons.push_back(record);
+        reasons_.emplace(record.reason, static_cast<std::uint32_t>(host_.milter.reasons.size() - 1));
     }
-    ++host_.rej_reason_refs;
+    ++host_.milter.reason_refs;
     return true;
 }
 
@@ -291,7 +290,7 @@ bool milter_builder::count_recipient(const char* recipient, double size)
 {
     auto found = recipients_.find(recipient);
     if (found != recipients_.end()) {
-        env_mem_stat& member = host_.milrej_rcpt_list[found->second];
+        env_mem_stat& member = host_.milter.recipients[found->second];
         ++member.count;
         member.size += size;
     } else {
@@ -300,11 +299,10 @@ bool milter_builder::count_recipient(const char* recipient, double size)
             return false;
         member.size = size;
         member.count = 1;
-        host_.milrej_rcpt_list.push_back(member);
-        recipients_.emplace(member.name, static_cast<std::uint32_t>(host_.milrej_rcpt_list.size() - 1));
-        ++host_.milrej_rcpt_count;
+        host_.milter.recipients.push_back(member);
+        recipients_.emplace(member.name, static_cast<std::uint32_t>(host_.milter.recipients.size() - 1));
     }
-    ++host_.milrej_rcpt_refs;
+    ++host_.milter.recipient_refs;
     return true;
 }
 
@@ -324,7 +322,7 @@ const char* milter_builder::add(const msg_milter& milter, const msg_from& from)
 const char* build_host(host_info& host)
 {
     milter_builder builder(host);
-    for (const milter_chain_item* item = host.milter_chain.head; item; item = item->next) {
+    for (const milter_chain_item* item = host.messages.milter_chain.head; item; item = item->next) {
         if (item->p_mil == nullptr || item->p_from == nullptr)
             continue;
         if (const char* failure = builder.add(*item->p_mil, *item->p_from))

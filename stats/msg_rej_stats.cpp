@@ -10,7 +10,8 @@
 #include <new>
 
 #include "driver/messages.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
+#include "stats/build_phase.h"
 
 namespace {
 
@@ -90,8 +91,7 @@ const char* append(host_info& host, const char* no_memory, Fill fill)
         msg_rej_stat record{};
         if (!fill(record))
             return no_memory;
-        host.msg_rej_list.push_back(record);
-        ++host.msg_rej_count;
+        host.msg_rej.push_back(record);
         return nullptr;
     } catch (const std::bad_alloc&) {
         return no_memory;
@@ -101,7 +101,7 @@ const char* append(host_info& host, const char* no_memory, Fill fill)
 const char* build_host(host_info& host)
 {
     arena& memory = host.memory;
-    for (const env_pair_stat& pair : host.env_pair_list) {
+    for (const env_pair_stat& pair : host.envelope.pairs) {
         auto fill_pair = [&](msg_rej_stat& record) { return build_msg_rej_record(memory, record, pair, pair.recipient); };
         if (const char* failure = append(host, no_memory_pair, fill_pair))
             return failure;
@@ -111,7 +111,7 @@ const char* build_host(host_info& host)
                 return failure;
         }
     }
-    for (const milter_reject_stat& reject : host.milrej_list) {
+    for (const milter_reject_stat& reject : host.milter.rejects) {
         auto fill_milter = [&](msg_rej_stat& record) { return build_milter_record(memory, record, reject); };
         if (const char* failure = append(host, no_memory_milter, fill_milter))
             return failure;

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "driver/messages.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
+#include "stats/build_phase.h"
 #include "stats/text_keys.h"
 
 namespace {
@@ -78,10 +79,10 @@ bool relay_tables::count_pair(const msg_from& sender, const msg_to& delivery)
     try {
         auto found = pairs_.find(relay_pair_key{in.dom_name, out.dom_name});
         if (found != pairs_.end()) {
-            relay_pair_stat& pair = host_.relay_pair_list[found->second];
+            relay_pair_stat& pair = host_.relay.pairs[found->second];
             ++pair.count;
             pair.size += sender.siz;
-            ++host_.relay_pair_refs;
+            ++host_.relay.pair_refs;
             return true;
         }
         relay_pair_stat pair{};
@@ -93,10 +94,9 @@ bool relay_tables::count_pair(const msg_from& sender, const msg_to& delivery)
         pair.from_ip_bin = in.ip_bin_addr;
         pair.to_ip_bin = out.ip_bin_addr;
         pair.count = 1;
-        host_.relay_pair_list.push_back(pair);
-        pairs_.emplace(relay_pair_key{pair.from_relay, pair.to_relay}, host_.relay_pair_list.size() - 1);
-        ++host_.relay_pair_count;
-        ++host_.relay_pair_refs;
+        host_.relay.pairs.push_back(pair);
+        pairs_.emplace(relay_pair_key{pair.from_relay, pair.to_relay}, host_.relay.pairs.size() - 1);
+        ++host_.relay.pair_refs;
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -138,20 +138,16 @@ bool relay_tables::count_member(std::vector<relay_mem_stat>& table, member_index
 
 bool relay_tables::count_sender(const msg_from& sender)
 {
-    std::size_t before = host_.relay_sender_list.size();
-    if (!count_member(host_.relay_sender_list, senders_, sender.relay_info, sender.siz))
+    if (!count_member(host_.relay.senders, senders_, sender.relay_info, sender.siz))
         return false;
-    host_.relay_sender_count += static_cast<std::uint32_t>(host_.relay_sender_list.size() - before);
     return true;
 }
 
 // The size of a delivery is the size of its message, from the sender line.
 bool relay_tables::count_recipient(const msg_from& sender, const msg_to& delivery)
 {
-    std::size_t before = host_.relay_rcpt_list.size();
-    if (!count_member(host_.relay_rcpt_list, recipients_, delivery.relay_info, sender.siz))
+    if (!count_member(host_.relay.recipients, recipients_, delivery.relay_info, sender.siz))
         return false;
-    host_.relay_rcpt_count += static_cast<std::uint32_t>(host_.relay_rcpt_list.size() - before);
     return true;
 }
 
@@ -160,7 +156,7 @@ bool relay_tables::count_recipient(const msg_from& sender, const msg_to& deliver
 const char* build_host(host_info& host)
 {
     relay_tables tables(host);
-    for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next) {
+    for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next) {
         const msg_from& sender = *item->p_from;
         const char* incoming = sender.relay_info.dom_name;
         for (const msg_to* delivery = item->p_to; delivery; delivery = delivery->next) {

@@ -11,7 +11,8 @@
 #include <unordered_map>
 
 #include "driver/messages.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
+#include "stats/build_phase.h"
 #include "stats/text_keys.h"
 
 namespace {
@@ -35,7 +36,7 @@ void add_size(host_info& host, ruleset_reject_stat& reject, std::uint32_t size)
     if (size == 0)
         return;
     reject.size += size;
-    host.rulrej_size += size;
+    host.ruleset.size += size;
 }
 
 // A new record for the reject of `rule` tied to `sender`; false when memory
@@ -52,9 +53,8 @@ bool append_reject(host_info& host, reject_index& index, const msg_ruleset& rule
     reject.relay_ip = sender.relay_info.ip_address;
     reject.relay_ip_bin = sender.relay_info.ip_bin_addr;
     add_size(host, reject, sender.siz);
-    host.rulrej_list.push_back(reject);
-    index.emplace(text_triple{reject.env_from, reject.relay_name, reject.reason}, host.rulrej_list.size() - 1);
-    ++host.rulrej_count;
+    host.ruleset.rejects.push_back(reject);
+    index.emplace(text_triple{reject.env_from, reject.relay_name, reject.reason}, host.ruleset.rejects.size() - 1);
     return true;
 }
 
@@ -63,18 +63,18 @@ bool build_host(host_info& host)
 {
     reject_index index;
     try {
-        for (const ruleset_chain_item* item = host.ruleset_chain.head; item; item = item->next) {
+        for (const ruleset_chain_item* item = host.messages.ruleset_chain.head; item; item = item->next) {
             const msg_ruleset& rule = *item->p_rul;
             const msg_from& sender = *item->p_from;
             auto found = index.find(text_triple{sender.env_from, sender.relay_info.dom_name, rule.reject_txt});
             if (found != index.end()) {
-                ruleset_reject_stat& reject = host.rulrej_list[found->second];
+                ruleset_reject_stat& reject = host.ruleset.rejects[found->second];
                 ++reject.count;
                 add_size(host, reject, sender.siz);
             } else if (!append_reject(host, index, rule, sender)) {
                 return false;
             }
-            ++host.rulrej_refs;
+            ++host.ruleset.refs;
         }
     } catch (const std::bad_alloc&) {
         return false;

@@ -15,7 +15,7 @@
 
 #include "driver/messages.h"
 #include "driver/settings.h"
-#include "driver/text_util.h"
+#include "util/text_util.h"
 
 namespace {
 
@@ -458,4 +458,10 @@ void sort_ruleset_rejects(std::vector<ruleset_reject_stat>& rejects, int order)
     if (order == SORT_BY_COUNT)
         stable_exchange_order(rejects,
                               [](const ruleset_reject_stat& a, const ruleset_reject_stat& b) { return a.count > b.count; });
+}
+
+void sort_statuses(std::vector<status_entry>& statuses, int order)
+{
+    if (order == SORT_BY_COUNT)
+        stable_exchange_order(statuses, [](const status_entry& a, const status_entry& b) { return a.count > b.count; });
 }

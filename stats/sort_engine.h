@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "model/general_records.h"
 #include "stats/domain_stats.h"
 #include "stats/envelope_stats.h"
 #include "stats/milter_stats.h"
@@ -51,6 +52,8 @@ void sort_milter_rejects(std::vector<milter_reject_stat>& rejects, int order);
 void sort_reject_reasons(std::vector<reject_reason_stat>& reasons, int order);
 // Summary by relay: 4 (total) and 9 (level-2 domain, relay name, address).
 void sort_summary_relays(std::vector<summary_relay_stat>& relays, int order);
+// Delivery status texts: 4.
+void sort_statuses(std::vector<status_entry>& statuses, int order);
 // Summary by recipient: 4 (total) and 1 (name by strcmp).
 void sort_summary_recipients(std::vector<summary_rcpt_stat>& recipients, int order);
 

@@ -15,8 +15,10 @@
 #include <unordered_map>
 
 #include "driver/messages.h"
+#include "util/text_util.h"
 #include "input/field_extraction.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
+#include "stats/build_phase.h"
 #include "stats/text_keys.h"
 
 namespace {
@@ -155,7 +157,7 @@ const char* address_lists::count(std::uint32_t row, const char* address, const c
         if (address_known && (!host_known || at_address->second <= at_host->second))
             return nullptr;  // an address already kept counts nothing
         if (host_known) {
-            ++(host_.sum_relay_list[row].*side_.addresses);
+            ++(host_.summary.relays[row].*side_.addresses);
             return nullptr;
         }
         return append(row, address);
@@ -174,7 +176,7 @@ const char* address_lists::append(std::uint32_t row, const char* address)
     entry->name_info = split_address(memory, entry->address);
     if (!split_complete(entry->address, entry->name_info))
         return side_.no_parse;
-    summary_relay_stat& relay = host_.sum_relay_list[row];
+    summary_relay_stat& relay = host_.summary.relays[row];
     const std::uint32_t position = relay.*side_.hosts;
     if (entry->address)
         by_address_.emplace(entry_key{row, entry->address}, position);
@@ -233,11 +235,11 @@ void relay_summary_builder::count_reject(summary_relay_stat& relay, std::uint32_
 const char* relay_summary_builder::add_relay_senders()
 {
     try {
-        for (const relay_mem_stat& sender : host_.relay_sender_list) {
+        for (const relay_mem_stat& sender : host_.relay.senders) {
             std::uint32_t row = find(sender.name, sender.ip_bin);
             if (row != no_row) {
-                host_.sum_relay_list[row].from_msgs += sender.count;
-                host_.sum_relay_list[row].total += sender.count;
+                host_.summary.relays[row].from_msgs += sender.count;
+                host_.summary.relays[row].total += sender.count;
                 continue;
             }
             summary_relay_stat relay{};
@@ -247,10 +249,9 @@ const char* relay_summary_builder::add_relay_senders()
             relay.ip_bin = sender.ip_bin;
             relay.from_msgs = sender.count;
             relay.total = sender.count;
-            row = static_cast<std::uint32_t>(host_.sum_relay_list.size());
-            host_.sum_relay_list.push_back(relay);
+            row = static_cast<std::uint32_t>(host_.summary.relays.size());
+            host_.summary.relays.push_back(relay);
             rows_.emplace(relay_key{relay.name, relay.ip_bin}, row);
-            ++host_.sum_relay_count;
         }
     } catch (const std::bad_alloc&) {
         return no_memory_relay;
@@ -260,7 +261,7 @@ const char* relay_summary_builder::add_relay_senders()
 
 const char* relay_summary_builder::add_env_pairs()
 {
-    for (const env_pair_stat& pair : host_.env_pair_list) {
+    for (const env_pair_stat& pair : host_.envelope.pairs) {
         std::uint32_t row = find(pair.from_relay, pair.from_ip_bin);
         if (row == no_row)
             continue;
@@ -275,26 +276,26 @@ const char* relay_summary_builder::add_env_pairs()
 // A reject counts once, whatever its own count.
 const char* relay_summary_builder::add_ruleset_rejects()
 {
-    for (const ruleset_reject_stat& reject : host_.rulrej_list) {
+    for (const ruleset_reject_stat& reject : host_.ruleset.rejects) {
         std::uint32_t row = find(reject.relay_name, reject.relay_ip_bin);
         if (row == no_row)
             continue;
         if (const char* failure = senders_.count(row, reject.env_from, reject.from_host))
             return failure;
-        count_reject(host_.sum_relay_list[row], &summary_relay_stat::rulrej);
+        count_reject(host_.summary.relays[row], &summary_relay_stat::rulrej);
     }
     return nullptr;
 }
 
 const char* relay_summary_builder::add_milter_rejects()
 {
-    for (const milter_reject_stat& reject : host_.milrej_list) {
+    for (const milter_reject_stat& reject : host_.milter.rejects) {
         std::uint32_t row = find(reject.relay_name, reject.relay_ip_bin);
         if (row == no_row)
             continue;
         if (const char* failure = senders_.count(row, reject.env_from, reject.from_host))
             return failure;
-        count_reject(host_.sum_relay_list[row], &summary_relay_stat::milrej);
+        count_reject(host_.summary.relays[row], &summary_relay_stat::milrej);
         if (reject.env_to == nullptr)
             continue;
         if (const char* failure = recipients_.count(row, reject.env_to, reject.to_host))
@@ -306,10 +307,10 @@ const char* relay_summary_builder::add_milter_rejects()
 // A client is its host name (the cut client text) with its address.
 void relay_summary_builder::add_no_action_clients()
 {
-    for (const msg_no_action* client = host_.no_action_list.head; client; client = client->next) {
+    for (const msg_no_action* client = host_.messages.no_action_list.head; client; client = client->next) {
         std::uint32_t row = find(client->client_txt, client->relay_info.ip_bin_addr);
         if (row != no_row)
-            count_reject(host_.sum_relay_list[row], &summary_relay_stat::nonact);
+            count_reject(host_.summary.relays[row], &summary_relay_stat::nonact);
     }
 }
 
@@ -365,7 +366,7 @@ const char* recipient_summary_builder::count(const char* name, const recipient_c
     try {
         auto found = rows_.find(name);
         if (found != rows_.end()) {
-            summary_rcpt_stat& row = host_.sum_rcpt_list[found->second];
+            summary_rcpt_stat& row = host_.summary.recipients[found->second];
             row.msgs += counts.msgs;
             row.milrej += counts.milrej;
             row.viruses += counts.viruses;
@@ -379,9 +380,8 @@ const char* recipient_summary_builder::count(const char* name, const recipient_c
         row.milrej = counts.milrej;
         row.viruses = counts.viruses;
         row.total = counts.msgs + counts.milrej;
-        host_.sum_rcpt_list.push_back(row);
-        rows_.emplace(row.name, static_cast<std::uint32_t>(host_.sum_rcpt_list.size() - 1));
-        ++host_.sum_rcpt_count;
+        host_.summary.recipients.push_back(row);
+        rows_.emplace(row.name, static_cast<std::uint32_t>(host_.summary.recipients.size() - 1));
         return nullptr;
     } catch (const std::bad_alloc&) {
         return no_memory;
@@ -390,14 +390,14 @@ const char* recipient_summary_builder::count(const char* name, const recipient_c
 
 const char* recipient_summary_builder::build()
 {
-    for (const env_pair_stat& pair : host_.env_pair_list) {
+    for (const env_pair_stat& pair : host_.envelope.pairs) {
         if (const char* failure = count(pair.recipient, {pair.count, 0, virus_deliveries(pair)}, no_memory_rcpt_pair))
             return failure;
         for (const other_rcpt* other = pair.other_rcpts_head; other; other = other->next)
             if (const char* failure = count(other->name, {other->count, 0, 0}, no_memory_rcpt_other))
                 return failure;
     }
-    for (const milter_reject_stat& reject : host_.milrej_list) {
+    for (const milter_reject_stat& reject : host_.milter.rejects) {
         if (reject.env_to == nullptr)
             continue;
         if (const char* failure = count(reject.env_to, {0, reject.count, 0}, no_memory_rcpt_milter))

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string_view>
 
-#include "driver/text_util.h"
+#include "util/text_util.h"
 
 inline bool same_text(const char* a, const char* b)
 {

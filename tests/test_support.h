@@ -12,7 +12,7 @@
 
 #include "driver/settings.h"
 #include "input/line_reader.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace test_support {
 

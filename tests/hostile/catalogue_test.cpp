@@ -17,7 +17,7 @@
 #include "driver/settings.h"
 #include "fuzz/harness.h"
 #include "hostile_support.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -98,10 +98,10 @@ TEST_F(hostile_catalogue, nul_byte_ends_the_line_text_but_not_the_line)
     EXPECT_EQ(read_log_text(log), "");
     EXPECT_EQ(lines_read, 3u);
     ASSERT_EQ(hosts_found, 1u);
-    EXPECT_EQ(test_support::texts_of(host_table[0].from_list),
+    EXPECT_EQ(test_support::texts_of(host_table[0].messages.from_list),
               std::vector<std::string>{"from=<a@b.example>, size=10"});
-    EXPECT_EQ(host_table[0].from_list.head->relay_info.dom_name, nullptr);
-    EXPECT_EQ(test_support::texts_of(host_table[0].other_list), std::vector<std::string>{"some other line"});
+    EXPECT_EQ(host_table[0].messages.from_list.head->relay_info.dom_name, nullptr);
+    EXPECT_EQ(test_support::texts_of(host_table[0].messages.other_list), std::vector<std::string>{"some other line"});
 }
 
 TEST_F(hostile_catalogue, crlf_line_ends_keep_the_carriage_return)
@@ -111,10 +111,10 @@ TEST_F(hostile_catalogue, crlf_line_ends_keep_the_carriage_return)
     EXPECT_EQ(read_log_text(log), "");
     ASSERT_EQ(hosts_found, 1u);
     const host_info& host = host_table[0];
-    EXPECT_EQ(host.msg_chains, 1u);
-    ASSERT_NE(host.msg_chain.head, nullptr);
-    EXPECT_STREQ(host.msg_chain.head->p_to->msg_stat, "Deferred: busy\r");
-    EXPECT_EQ(host.msg_chain.head->p_to->stat, 2);
+    EXPECT_EQ(host.messages.msg_chains, 1u);
+    ASSERT_NE(host.messages.msg_chain.head, nullptr);
+    EXPECT_STREQ(host.messages.msg_chain.head->p_to->msg_stat, "Deferred: busy\r");
+    EXPECT_EQ(host.messages.msg_chain.head->p_to->stat, 2);
 
     const hostile::pipeline_outcome outcome = hostile::run_pipeline(log);
     EXPECT_EQ(outcome.html.lines_read, 2u);
@@ -135,10 +135,10 @@ TEST_F(hostile_catalogue, megabyte_line_is_read_in_4095_byte_pieces)
     EXPECT_EQ(read_log_text(log), expected);
     EXPECT_EQ(lines_read, 257u + 3u);
     ASSERT_EQ(hosts_found, 1u);
-    const std::vector<std::string> others = test_support::texts_of(host_table[0].other_list);
+    const std::vector<std::string> others = test_support::texts_of(host_table[0].messages.other_list);
     ASSERT_EQ(others.size(), 1u);
     EXPECT_EQ(others[0], std::string(4095 - 35, 'x'));
-    EXPECT_EQ(host_table[0].msg_chains, 1u);  // the lines after it are read as usual
+    EXPECT_EQ(host_table[0].messages.msg_chains, 1u);  // the lines after it are read as usual
 }
 
 TEST_F(hostile_catalogue, binary_garbage_gives_only_line_messages)
@@ -182,8 +182,8 @@ TEST_F(hostile_catalogue, invalid_utf8_passes_through_unchanged)
     EXPECT_EQ(read_log_text(log), "");
     ASSERT_EQ(hosts_found, 1u);
     EXPECT_EQ(host_table[0].host_name, host);
-    EXPECT_EQ(host_table[0].msg_chains, 1u);
-    EXPECT_STREQ(host_table[0].msg_chain.head->p_from->env_from, "\xc3\x28@b\xed\xa0\x80.example");
+    EXPECT_EQ(host_table[0].messages.msg_chains, 1u);
+    EXPECT_STREQ(host_table[0].messages.msg_chain.head->p_from->env_from, "\xc3\x28@b\xed\xa0\x80.example");
 
     scratch_folder work;
     write_file(work / "utf8.log", log);
@@ -223,8 +223,8 @@ TEST_F(hostile_catalogue, header_numbers_out_of_range)
     EXPECT_EQ(read_log_text(log), expected);
     ASSERT_EQ(hosts_found, 1u);
     const host_info& host = host_table[0];
-    EXPECT_EQ(test_support::length_of(host.from_list), 9u);
-    for (const msg_from* sender = host.from_list.head; sender; sender = sender->next) {
+    EXPECT_EQ(test_support::length_of(host.messages.from_list), 9u);
+    for (const msg_from* sender = host.messages.from_list.head; sender; sender = sender->next) {
         EXPECT_GE(sender->hr, 0);
         EXPECT_LE(sender->hr, 23);
         EXPECT_GE(sender->wd, 0);
@@ -250,8 +250,8 @@ TEST_F(hostile_catalogue, queue_id_of_thousands_of_characters)
     log += header + std::string(5000, 'R') + ": from=<a@b.example>, size=10\n";
     EXPECT_EQ(read_log_text(log), "ERROR: missing global msg_id (1) in line 3!\n" + wrong_month(4));
     ASSERT_EQ(hosts_found, 1u);
-    EXPECT_EQ(host_table[0].msg_chains, 1u);
-    EXPECT_EQ(host_table[0].msg_chain.head->p_from->msg_id, id);
+    EXPECT_EQ(host_table[0].messages.msg_chains, 1u);
+    EXPECT_EQ(host_table[0].messages.msg_chain.head->p_from->msg_id, id);
 
     const hostile::pipeline_outcome outcome = hostile::run_pipeline(log);
     EXPECT_EQ(outcome.html.lines_read, 4u);
@@ -273,8 +273,8 @@ TEST_F(hostile_catalogue, to_with_hundreds_of_recipients_in_one_line)
                             recipients_line("Q1", 200);
     ASSERT_LT(log.size(), 2 * 4095u);
     EXPECT_EQ(read_log_text(log), "");
-    ASSERT_EQ(host_table[0].msg_chains, 1u);
-    const msg_to* delivery = host_table[0].msg_chain.head->p_to;
+    ASSERT_EQ(host_table[0].messages.msg_chains, 1u);
+    const msg_to* delivery = host_table[0].messages.msg_chain.head->p_to;
     EXPECT_STREQ(delivery->env_to, "r0@x.example");
     std::size_t others = 0;
     for (const rcpt_to* r = delivery->p_rcpt_head; r; r = r->next)
@@ -295,9 +295,9 @@ TEST_F(hostile_catalogue, to_with_100000_recipients_is_cut_into_pieces)
     expect_only_input_messages(messages);
     EXPECT_EQ(lines_read, 1 + pieces);
     ASSERT_EQ(hosts_found, 1u);
-    EXPECT_EQ(host_table[0].msg_chains, 0u);
-    EXPECT_EQ(test_support::length_of(host_table[0].to_list), 0u);
-    EXPECT_EQ(test_support::length_of(host_table[0].from_list), 1u);
+    EXPECT_EQ(host_table[0].messages.msg_chains, 0u);
+    EXPECT_EQ(test_support::length_of(host_table[0].messages.to_list), 0u);
+    EXPECT_EQ(test_support::length_of(host_table[0].messages.from_list), 1u);
 
     testing::internal::CaptureStderr();
     const hostile::pipeline_outcome outcome = hostile::run_pipeline(log);

@@ -35,27 +35,27 @@ TEST(Pairing, RulesetClaimsTheSenderBeforeMilterLines)
 {
     EXPECT_EQ(read_log_text(line(0, ruleset_q1) + line(1, milter_q1) + line(2, from_a)), "");
     const host_info& h = host_table[0];
-    EXPECT_EQ(h.ruleset_chains, 1u);
-    EXPECT_EQ(h.ruleset_msgs_ooo, 0u);
-    EXPECT_EQ(h.milter_msgs_ooo, 1u);
-    EXPECT_EQ(h.milter_chains, 0u);
-    EXPECT_EQ(h.from_msgs_ooo, 0u);
-    ASSERT_NE(h.ruleset_chain.head, nullptr);
-    EXPECT_STREQ(h.ruleset_chain.head->p_from->msg_txt, from_a.substr(4).c_str());
-    EXPECT_STREQ(h.ruleset_chain.head->p_rul->reject_txt, "550 5.7.1 Relaying denied");
-    EXPECT_EQ(texts_of(h.milter_list), texts{milter_q1.substr(4)});
-    EXPECT_EQ(h.in_total_size, 100);
+    EXPECT_EQ(h.messages.ruleset_chains, 1u);
+    EXPECT_EQ(h.messages.ruleset_msgs_ooo, 0u);
+    EXPECT_EQ(h.messages.milter_msgs_ooo, 1u);
+    EXPECT_EQ(h.messages.milter_chains, 0u);
+    EXPECT_EQ(h.messages.from_msgs_ooo, 0u);
+    ASSERT_NE(h.messages.ruleset_chain.head, nullptr);
+    EXPECT_STREQ(h.messages.ruleset_chain.head->p_from->msg_txt, from_a.substr(4).c_str());
+    EXPECT_STREQ(h.messages.ruleset_chain.head->p_rul->reject_txt, "550 5.7.1 Relaying denied");
+    EXPECT_EQ(texts_of(h.messages.milter_list), texts{milter_q1.substr(4)});
+    EXPECT_EQ(h.events.in_total_size, 100);
 }
 
 TEST(Pairing, DeferredThenSentDeliveriesShareOneChainElement)
 {
     read_log_text(line(0, from_a) + line(1, to_deferred) + line(30, to_sent));
     const host_info& h = host_table[0];
-    EXPECT_EQ(h.msg_chains, 1u);
-    EXPECT_EQ(h.from_msgs_ooo, 0u);
-    EXPECT_EQ(h.to_msgs_ooo, 0u);
-    ASSERT_NE(h.msg_chain.head, nullptr);
-    const msg_chain_item& item = *h.msg_chain.head;
+    EXPECT_EQ(h.messages.msg_chains, 1u);
+    EXPECT_EQ(h.messages.from_msgs_ooo, 0u);
+    EXPECT_EQ(h.messages.to_msgs_ooo, 0u);
+    ASSERT_NE(h.messages.msg_chain.head, nullptr);
+    const msg_chain_item& item = *h.messages.msg_chain.head;
     EXPECT_EQ(item.Recipients_num, 2u);
     ASSERT_NE(item.p_to, nullptr);
     EXPECT_EQ(item.p_to->stat, 2);
@@ -69,29 +69,29 @@ TEST(Pairing, DeliveryBeforeItsSenderStaysOutOfOrderForGood)
 {
     read_log_text(line(0, to_sent) + line(1, from_a));
     const host_info& h = host_table[0];
-    EXPECT_EQ(h.to_msgs_ooo, 1u);
-    EXPECT_EQ(h.from_msgs_ooo, 1u);
-    EXPECT_EQ(h.msg_chains, 0u);
-    EXPECT_EQ(length_of(h.to_list), 1u);
-    EXPECT_EQ(length_of(h.from_list), 1u);
+    EXPECT_EQ(h.messages.to_msgs_ooo, 1u);
+    EXPECT_EQ(h.messages.from_msgs_ooo, 1u);
+    EXPECT_EQ(h.messages.msg_chains, 0u);
+    EXPECT_EQ(length_of(h.messages.to_list), 1u);
+    EXPECT_EQ(length_of(h.messages.from_list), 1u);
 }
 
 TEST(Pairing, MilterLinesBeforeAndAfterTheSender)
 {
     // Before: paired at the sender, so the delivery finds no pending sender.
     read_log_text(line(0, milter_q1) + line(1, from_a) + line(2, to_sent));
-    EXPECT_EQ(host_table[0].milter_chains, 1u);
-    EXPECT_EQ(host_table[0].milter_msgs_ooo, 0u);
-    EXPECT_EQ(host_table[0].from_msgs_ooo, 0u);
-    EXPECT_EQ(host_table[0].to_msgs_ooo, 1u);
-    EXPECT_EQ(host_table[0].msg_chains, 0u);
+    EXPECT_EQ(host_table[0].messages.milter_chains, 1u);
+    EXPECT_EQ(host_table[0].messages.milter_msgs_ooo, 0u);
+    EXPECT_EQ(host_table[0].messages.from_msgs_ooo, 0u);
+    EXPECT_EQ(host_table[0].messages.to_msgs_ooo, 1u);
+    EXPECT_EQ(host_table[0].messages.msg_chains, 0u);
 
     // After: the delivery makes the chain element and releases the milter line.
     read_log_text(line(0, from_a) + line(1, milter_q1) + line(2, to_sent));
-    EXPECT_EQ(host_table[0].msg_chains, 1u);
-    EXPECT_EQ(host_table[0].milter_msgs_ooo, 0u);
-    EXPECT_EQ(host_table[0].milter_list.head, nullptr);
-    EXPECT_EQ(host_table[0].milter_chains, 0u);
+    EXPECT_EQ(host_table[0].messages.msg_chains, 1u);
+    EXPECT_EQ(host_table[0].messages.milter_msgs_ooo, 0u);
+    EXPECT_EQ(host_table[0].messages.milter_list.head, nullptr);
+    EXPECT_EQ(host_table[0].messages.milter_chains, 0u);
 }
 
 TEST(Pairing, ThreeMilterLinesShareTheirSender)
@@ -100,20 +100,20 @@ TEST(Pairing, ThreeMilterLinesShareTheirSender)
     const std::string other = "Q2: Milter: to=<d@example.net>, reject=550 no";
     read_log_text(line(0, milter_q1) + line(1, other) + line(2, second) + line(3, milter_q1) + line(4, from_a));
     const host_info& h = host_table[0];
-    EXPECT_EQ(h.milter_chains, 3u);
-    EXPECT_EQ(h.milter_msgs_ooo, 1u);
-    EXPECT_EQ(h.from_msgs_ooo, 0u);
+    EXPECT_EQ(h.messages.milter_chains, 3u);
+    EXPECT_EQ(h.messages.milter_msgs_ooo, 1u);
+    EXPECT_EQ(h.messages.from_msgs_ooo, 0u);
     std::vector<std::string> paired;
-    for (const milter_chain_item* item = h.milter_chain.head; item; item = item->next) {
+    for (const milter_chain_item* item = h.messages.milter_chain.head; item; item = item->next) {
         paired.emplace_back(item->p_mil->msg_txt);
-        EXPECT_EQ(item->p_from, h.milter_chain.head->p_from);
+        EXPECT_EQ(item->p_from, h.messages.milter_chain.head->p_from);
     }
     EXPECT_EQ(paired, (texts{milter_q1.substr(4), second.substr(4), milter_q1.substr(4)}));
-    EXPECT_EQ(texts_of(h.milter_list), texts{other.substr(4)});
-    ASSERT_NE(h.milter_chain.head->p_mil->env_from, nullptr);
-    EXPECT_STREQ(h.milter_chain.head->p_mil->env_from, "a@example.org");
-    EXPECT_EQ(h.milter_chain.head->p_mil->env_to, nullptr);
-    EXPECT_STREQ(h.milter_chain.head->next->p_mil->env_to, "c@example.net");
+    EXPECT_EQ(texts_of(h.messages.milter_list), texts{other.substr(4)});
+    ASSERT_NE(h.messages.milter_chain.head->p_mil->env_from, nullptr);
+    EXPECT_STREQ(h.messages.milter_chain.head->p_mil->env_from, "a@example.org");
+    EXPECT_EQ(h.messages.milter_chain.head->p_mil->env_to, nullptr);
+    EXPECT_STREQ(h.messages.milter_chain.head->next->p_mil->env_to, "c@example.net");
 }
 
 TEST(Pairing, ConnectLineIsChainedWithASyntheticSender)
@@ -122,12 +122,12 @@ TEST(Pairing, ConnectLineIsChainedWithASyntheticSender)
         "Q9: Milter: connect: host=bad.example.com, addr=203.0.113.5, size=77, reject=554 5.7.1 go away";
     read_log_text(line(0, connect));
     const host_info& h = host_table[0];
-    EXPECT_EQ(h.milter_chains, 1u);
-    EXPECT_EQ(h.milter_msgs_ooo, 0u);
-    EXPECT_EQ(h.milter_list.head, nullptr);
-    EXPECT_EQ(h.from_msgs_ooo, 0u);
-    ASSERT_NE(h.milter_chain.head, nullptr);
-    const msg_from& sender = *h.milter_chain.head->p_from;
+    EXPECT_EQ(h.messages.milter_chains, 1u);
+    EXPECT_EQ(h.messages.milter_msgs_ooo, 0u);
+    EXPECT_EQ(h.messages.milter_list.head, nullptr);
+    EXPECT_EQ(h.messages.from_msgs_ooo, 0u);
+    ASSERT_NE(h.messages.milter_chain.head, nullptr);
+    const msg_from& sender = *h.messages.milter_chain.head->p_from;
     EXPECT_STREQ(sender.env_from, "EMPTY_ADDRESS");
     EXPECT_EQ(sender.env_name_info.user_name, nullptr);
     EXPECT_EQ(sender.siz, 77u);
@@ -136,8 +136,8 @@ TEST(Pairing, ConnectLineIsChainedWithASyntheticSender)
     EXPECT_STREQ(sender.relay_info.ip_address, "203.0.113.5");
     EXPECT_EQ(sender.relay_info.ip_bin_addr, 0xCB007105u);
     EXPECT_STREQ(sender.relay_info.dom_name_lvl_2, ".example.com");
-    EXPECT_STREQ(h.milter_chain.head->p_mil->reject_txt, "554 5.7.1 go away");
-    EXPECT_EQ(h.in_total_size, 77);
+    EXPECT_STREQ(h.messages.milter_chain.head->p_mil->reject_txt, "554 5.7.1 go away");
+    EXPECT_EQ(h.events.in_total_size, 77);
 }
 
 TEST(Pairing, OldestCandidateWinsAndLaterDeliveriesJoinTheFirstElement)
@@ -148,21 +148,21 @@ TEST(Pairing, OldestCandidateWinsAndLaterDeliveriesJoinTheFirstElement)
                   line(5, to_sent) + line(6, to_deferred) + line(7, to_sent));
     const host_info& h = host_table[0];
     // The first sender takes the first ruleset, the second the other ruleset.
-    EXPECT_EQ(h.ruleset_chains, 2u);
-    EXPECT_STREQ(h.ruleset_chain.head->next->p_rul->msg_txt, ruleset_2.substr(4).c_str());
+    EXPECT_EQ(h.messages.ruleset_chains, 2u);
+    EXPECT_STREQ(h.messages.ruleset_chain.head->next->p_rul->msg_txt, ruleset_2.substr(4).c_str());
     // The third sender waits; the first delivery takes it, the next ones join that element.
-    EXPECT_EQ(h.msg_chains, 1u);
-    EXPECT_EQ(h.msg_chain.head->Recipients_num, 3u);
-    EXPECT_STREQ(h.msg_chain.head->p_from->msg_txt, from_b.substr(4).c_str());
+    EXPECT_EQ(h.messages.msg_chains, 1u);
+    EXPECT_EQ(h.messages.msg_chain.head->Recipients_num, 3u);
+    EXPECT_STREQ(h.messages.msg_chain.head->p_from->msg_txt, from_b.substr(4).c_str());
 
     // Two pending senders: deliveries take them oldest first, a third joins the first element.
     read_log_text(line(0, from_a) + line(1, from_b) + line(2, to_sent) + line(3, to_deferred) + line(4, to_sent));
     const host_info& g = host_table[0];
-    ASSERT_EQ(g.msg_chains, 2u);
-    EXPECT_STREQ(g.msg_chain.head->p_from->msg_txt, from_a.substr(4).c_str());
-    EXPECT_STREQ(g.msg_chain.head->next->p_from->msg_txt, from_b.substr(4).c_str());
-    EXPECT_EQ(g.msg_chain.head->Recipients_num, 2u);
-    EXPECT_EQ(g.msg_chain.head->next->Recipients_num, 1u);
+    ASSERT_EQ(g.messages.msg_chains, 2u);
+    EXPECT_STREQ(g.messages.msg_chain.head->p_from->msg_txt, from_a.substr(4).c_str());
+    EXPECT_STREQ(g.messages.msg_chain.head->next->p_from->msg_txt, from_b.substr(4).c_str());
+    EXPECT_EQ(g.messages.msg_chain.head->Recipients_num, 2u);
+    EXPECT_EQ(g.messages.msg_chain.head->next->Recipients_num, 1u);
 }
 
 TEST(Pairing, HostsNeverSeeEachOthersMessages)
@@ -170,8 +170,8 @@ TEST(Pairing, HostsNeverSeeEachOthersMessages)
     std::string other_host = line(1, to_sent);
     other_host.replace(other_host.find("mx1"), 3, "mx2");
     read_log_text(line(0, from_a) + other_host);
-    EXPECT_EQ(host_table[0].from_msgs_ooo, 1u);
-    EXPECT_EQ(host_table[1].to_msgs_ooo, 1u);
+    EXPECT_EQ(host_table[0].messages.from_msgs_ooo, 1u);
+    EXPECT_EQ(host_table[1].messages.to_msgs_ooo, 1u);
 }
 
 TEST(Classify, LinesWithoutQueueId)
@@ -182,12 +182,12 @@ TEST(Classify, LinesWithoutQueueId)
                   line(3, "starttls=server, error: accept failed") +
                   line(4, "gethostbyaddr(192.0.2.1) failed: 1") + line(5, "alias file lookup failed"));
     const host_info& h = host_table[0];
-    EXPECT_EQ(h.daemon_restarts, 1u);
-    EXPECT_EQ(h.alias_rebuilds, 1u);
-    EXPECT_EQ(h.tls_msgs, 2u);
-    EXPECT_EQ(h.unknown_msgs, 2u);
-    ASSERT_NE(h.tls_list.head, nullptr);
-    EXPECT_EQ(std::string(h.tls_list.head->line_txt) + "\n", line(2, "STARTTLS=client, relay=mx.example.net., version=TLSv1.3"));
+    EXPECT_EQ(h.events.daemon_restarts, 1u);
+    EXPECT_EQ(h.events.alias_rebuilds, 1u);
+    EXPECT_EQ(h.messages.tls_msgs, 2u);
+    EXPECT_EQ(h.messages.unknown_msgs, 2u);
+    ASSERT_NE(h.messages.tls_list.head, nullptr);
+    EXPECT_EQ(std::string(h.messages.tls_list.head->line_txt) + "\n", line(2, "STARTTLS=client, relay=mx.example.net., version=TLSv1.3"));
 }
 
 TEST(Classify, LinesWithQueueId)
@@ -198,18 +198,18 @@ TEST(Classify, LinesWithQueueId)
                   line(4, "/etc/mail/aliases: 42 aliases, longest 30 bytes") +
                   line(5, "Q7: STARTTLS=server, relay=x, version=TLSv1.2") + line(6, "Q8: lost input channel from x"));
     const host_info& h = host_table[0];
-    EXPECT_EQ(h.other_syserr, 2u);
-    EXPECT_EQ(h.no_action_msgs, 1u);
-    EXPECT_EQ(h.unknown_user_msgs, 1u);
-    EXPECT_EQ(h.other_msgs, 3u);
-    EXPECT_EQ(h.tls_msgs, 0u);
-    ASSERT_NE(h.no_action_list.head, nullptr);
-    const msg_no_action& client = *h.no_action_list.head;
+    EXPECT_EQ(h.events.other_syserr, 2u);
+    EXPECT_EQ(h.messages.no_action_msgs, 1u);
+    EXPECT_EQ(h.messages.unknown_user_msgs, 1u);
+    EXPECT_EQ(h.messages.other_msgs, 3u);
+    EXPECT_EQ(h.messages.tls_msgs, 0u);
+    ASSERT_NE(h.messages.no_action_list.head, nullptr);
+    const msg_no_action& client = *h.messages.no_action_list.head;
     EXPECT_STREQ(client.client_txt, "client.example.com");
     EXPECT_STREQ(client.action_txt, " did not issue MAIL/EXPN/VRFY/ETRN during connection to MTA");
     EXPECT_STREQ(client.relay_info.ip_address, "192.0.2.7");
-    EXPECT_STREQ(h.other_list.head->msg_id, "/etc/mail/aliases");
-    EXPECT_EQ(texts_of(h.unknown_user_list), texts{"<nobody@example.org>... User unknown"});
+    EXPECT_STREQ(h.messages.other_list.head->msg_id, "/etc/mail/aliases");
+    EXPECT_EQ(texts_of(h.messages.unknown_user_list), texts{"<nobody@example.org>... User unknown"});
 }
 
 TEST(Classify, DeliveryWhoseRecipientsCannotBeReadIsDropped)
@@ -217,9 +217,9 @@ TEST(Classify, DeliveryWhoseRecipientsCannotBeReadIsDropped)
     std::string err = read_log_text(line(0, from_a) + line(1, "Q1: to=<b@example.net> stat=Sent") +
                                     line(2, "Q1: to=<b@example.net>,stat=Sent"));
     EXPECT_EQ(err, "ERROR: cannot to add other recipients = -3!\nERROR: cannot to add other recipients = -2!\n");
-    EXPECT_EQ(host_table[0].from_msgs_ooo, 1u);
-    EXPECT_EQ(host_table[0].msg_chains, 0u);
-    EXPECT_EQ(host_table[0].to_msgs_ooo, 0u);
+    EXPECT_EQ(host_table[0].messages.from_msgs_ooo, 1u);
+    EXPECT_EQ(host_table[0].messages.msg_chains, 0u);
+    EXPECT_EQ(host_table[0].messages.to_msgs_ooo, 0u);
 }
 
 TEST(Classify, MilterLinesAreTracedAtDebugLevelTwo)
@@ -242,20 +242,20 @@ TEST(Classify, LineIsDroppedWhenMemoryRunsOut)
         std::string text;
         std::size_t allocations_left;
         const char* message;
-        std::uint32_t host_info::*counted;  // a counter changed before the failure stays
+        std::uint32_t message_model::*counted;  // a counter changed before the failure stays
     } cases[] = {
-        {"from=<a@b.c>, size=1", 0, "ERROR: cannot get memory for <from> message!\n", &host_info::from_msgs_ooo},
+        {"from=<a@b.c>, size=1", 0, "ERROR: cannot get memory for <from> message!\n", &message_model::from_msgs_ooo},
         {"ruleset=check_relay, reject=550 no", 0, "ERROR: cannot get memory for ruleset message!\n",
-         &host_info::ruleset_msgs_ooo},
+         &message_model::ruleset_msgs_ooo},
         {"Milter: to=<a@b.c>, reject=550 no", 0, "ERROR: cannot get memory for milter message!\n",
-         &host_info::milter_msgs_ooo},
+         &message_model::milter_msgs_ooo},
         {"Milter: connect: host=h, addr=192.0.2.3", 2, "ERROR: cannot get memory for milter chain (case: connect)!\n",
-         &host_info::milter_msgs_ooo},
+         &message_model::milter_msgs_ooo},
         {"to=<a@b.c>, stat=Sent", 0, "ERROR: cannot get memory for <to> message!\n", nullptr},
         {"host [192.0.2.1] did not issue MAIL", 0, "ERROR: cannot get memory for no_action message!\n",
-         &host_info::no_action_msgs},
-        {"<x@y>... User unknown", 0, "ERROR: cannot get memory for unkn_user message!\n", &host_info::unknown_user_msgs},
-        {"lost input channel", 0, "ERROR: cannot get memory for other message!\n", &host_info::other_msgs},
+         &message_model::no_action_msgs},
+        {"<x@y>... User unknown", 0, "ERROR: cannot get memory for unkn_user message!\n", &message_model::unknown_user_msgs},
+        {"lost input channel", 0, "ERROR: cannot get memory for other message!\n", &message_model::other_msgs},
     };
     for (const auto& c : cases) {
         host_info host;
@@ -266,15 +266,16 @@ TEST(Classify, LineIsDroppedWhenMemoryRunsOut)
         in.msg_id = "Q1";
         in.message_text = c.text;
         testing::internal::CaptureStderr();
-        classify_line(host, in);
+        pairing_index index;
+        classify_line(host, index, in);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message) << c.text;
-        EXPECT_EQ(host.from_list.head, nullptr);
-        EXPECT_EQ(host.to_list.head, nullptr);
-        EXPECT_EQ(host.msg_chain.head, nullptr);
-        EXPECT_EQ(host.milter_chain.head, nullptr);
-        EXPECT_EQ(host.other_list.head, nullptr);
+        EXPECT_EQ(host.messages.from_list.head, nullptr);
+        EXPECT_EQ(host.messages.to_list.head, nullptr);
+        EXPECT_EQ(host.messages.msg_chain.head, nullptr);
+        EXPECT_EQ(host.messages.milter_chain.head, nullptr);
+        EXPECT_EQ(host.messages.other_list.head, nullptr);
         if (c.counted) {
-            EXPECT_EQ(host.*c.counted, 1u) << c.text;
+            EXPECT_EQ(host.messages.*c.counted, 1u) << c.text;
         }
     }
 }

@@ -40,23 +40,6 @@ void expect_relay(const relay_info& got, const relay_want& want, const std::stri
     EXPECT_EQ(got.ip_bin_addr, want.bin) << label << ": ip_bin_addr";
 }
 
-TEST(FindNocase, FirstMatchWithCaseIgnoredOnBothSides)
-{
-    const char* body = "STARTTLS=client, relay=mx.Example.com., version=TLSv1.3, verify=OK";
-    struct { const char* needle; const char* exact; } cases[] = {
-        {"starttls=", "STARTTLS="}, {"StartTls=", "STARTTLS="}, {"RELAY=", "relay="},
-        {"mx.example.COM", "mx.Example.com"}, {"ok", "OK"}, {"", body},
-        {"verify=OKAY", nullptr}, {"relay=mx.example.org", nullptr}, {"stat=", nullptr},
-    };
-    for (const auto& c : cases) {
-        const char* want = c.exact ? std::strstr(body, c.exact) : nullptr;
-        EXPECT_EQ(find_nocase(body, c.needle), want) << "needle \"" << c.needle << "\"";
-    }
-    // A partial match must not hide a full one that starts inside it.
-    const char* repeated = "ststAT=x";
-    EXPECT_EQ(find_nocase(repeated, "STAT="), repeated + 2);
-}
-
 TEST(ExtractAddress, TrimsOneBracketDotAndBlank)
 {
     arena memory;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "driver/settings.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 

@@ -188,15 +188,15 @@ void compare_host(const ref_host& want, const host_info& got)
 {
     SCOPED_TRACE(want.name);
     ASSERT_EQ(got.host_name, want.name);
-    EXPECT_EQ(model_texts(got.from_list), texts(want.from_list));
-    EXPECT_EQ(model_texts(got.to_list), texts(want.to_list));
-    EXPECT_EQ(model_texts(got.ruleset_list), texts(want.ruleset_list));
-    EXPECT_EQ(model_texts(got.milter_list), texts(want.milter_list));
-    EXPECT_EQ(model_texts(got.other_list), want.other_list);
-    EXPECT_EQ(model_texts(got.unknown_user_list), want.unknown_user_list);
+    EXPECT_EQ(model_texts(got.messages.from_list), texts(want.from_list));
+    EXPECT_EQ(model_texts(got.messages.to_list), texts(want.to_list));
+    EXPECT_EQ(model_texts(got.messages.ruleset_list), texts(want.ruleset_list));
+    EXPECT_EQ(model_texts(got.messages.milter_list), texts(want.milter_list));
+    EXPECT_EQ(model_texts(got.messages.other_list), want.other_list);
+    EXPECT_EQ(model_texts(got.messages.unknown_user_list), want.unknown_user_list);
 
     std::vector<std::string> got_chain, want_chain;
-    for (const msg_chain_item* item = got.msg_chain.head; item; item = item->next) {
+    for (const msg_chain_item* item = got.messages.msg_chain.head; item; item = item->next) {
         std::string entry = item->p_from->msg_txt + std::string(" <- ") + std::to_string(item->Recipients_num);
         for (const msg_to* to = item->p_to; to; to = to->next)
             entry += " | " + std::string(to->msg_txt);
@@ -230,24 +230,24 @@ void compare_host(const ref_host& want, const host_info& got)
             out.push_back(pair.reject->text + " <- " + pair.reject->id + " " + (pair.from ? pair.from->text : "(connect)"));
         return out;
     };
-    EXPECT_EQ(pairs_of(got.ruleset_chain.head), want_pairs(want.ruleset_chain));
-    EXPECT_EQ(pairs_of(got.milter_chain.head), want_pairs(want.milter_chain));
+    EXPECT_EQ(pairs_of(got.messages.ruleset_chain.head), want_pairs(want.ruleset_chain));
+    EXPECT_EQ(pairs_of(got.messages.milter_chain.head), want_pairs(want.milter_chain));
 
-    EXPECT_EQ(got.from_msgs_ooo, want.from_list.size());
-    EXPECT_EQ(got.to_msgs_ooo, want.to_list.size());
-    EXPECT_EQ(got.msg_chains, want.msg_chain.size());
-    EXPECT_EQ(got.ruleset_msgs_ooo, want.ruleset_list.size());
-    EXPECT_EQ(got.ruleset_chains, want.ruleset_chain.size());
-    EXPECT_EQ(got.milter_msgs_ooo, want.milter_list.size());
-    EXPECT_EQ(got.milter_chains, want.milter_chain.size());
-    EXPECT_EQ(got.no_action_msgs, want.no_action_list.size());
-    EXPECT_EQ(got.other_msgs, want.other_list.size());
-    EXPECT_EQ(got.unknown_user_msgs, want.unknown_user_list.size());
-    EXPECT_EQ(got.other_syserr, want.syserr);
-    EXPECT_EQ(got.daemon_restarts, want.daemon);
-    EXPECT_EQ(got.alias_rebuilds, want.alias);
-    EXPECT_EQ(got.tls_msgs, want.tls);
-    EXPECT_EQ(got.unknown_msgs, want.unknown);
+    EXPECT_EQ(got.messages.from_msgs_ooo, want.from_list.size());
+    EXPECT_EQ(got.messages.to_msgs_ooo, want.to_list.size());
+    EXPECT_EQ(got.messages.msg_chains, want.msg_chain.size());
+    EXPECT_EQ(got.messages.ruleset_msgs_ooo, want.ruleset_list.size());
+    EXPECT_EQ(got.messages.ruleset_chains, want.ruleset_chain.size());
+    EXPECT_EQ(got.messages.milter_msgs_ooo, want.milter_list.size());
+    EXPECT_EQ(got.messages.milter_chains, want.milter_chain.size());
+    EXPECT_EQ(got.messages.no_action_msgs, want.no_action_list.size());
+    EXPECT_EQ(got.messages.other_msgs, want.other_list.size());
+    EXPECT_EQ(got.messages.unknown_user_msgs, want.unknown_user_list.size());
+    EXPECT_EQ(got.events.other_syserr, want.syserr);
+    EXPECT_EQ(got.events.daemon_restarts, want.daemon);
+    EXPECT_EQ(got.events.alias_rebuilds, want.alias);
+    EXPECT_EQ(got.messages.tls_msgs, want.tls);
+    EXPECT_EQ(got.messages.unknown_msgs, want.unknown);
 }
 
 TEST(PairingReference, IndexesPairLikeLinearWalksOnGeneratedLogs)

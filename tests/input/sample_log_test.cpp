@@ -8,7 +8,7 @@
 
 #include "driver/settings.h"
 #include "input/line_reader.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -58,38 +58,38 @@ TEST(SampleLog, EveryHostHasTheCountersWorkedOutByHand)
         const host_counts& w = want[i];
         SCOPED_TRACE(w.name);
         EXPECT_EQ(got.host_name, w.name);
-        EXPECT_EQ(got.daemon_restarts, w.daemon_restarts);
-        EXPECT_EQ(got.alias_rebuilds, w.alias_rebuilds);
-        EXPECT_EQ(got.tls_msgs, w.tls_msgs);
-        EXPECT_EQ(got.unknown_msgs, w.unknown_msgs);
-        EXPECT_EQ(got.other_syserr, w.other_syserr);
-        EXPECT_EQ(got.no_action_msgs, w.no_action_msgs);
-        EXPECT_EQ(got.unknown_user_msgs, w.unknown_user_msgs);
-        EXPECT_EQ(got.other_msgs, w.other_msgs);
-        EXPECT_EQ(got.ruleset_msgs_ooo, w.ruleset_msgs_ooo);
-        EXPECT_EQ(got.ruleset_chains, w.ruleset_chains);
-        EXPECT_EQ(got.milter_msgs_ooo, w.milter_msgs_ooo);
-        EXPECT_EQ(got.milter_chains, w.milter_chains);
-        EXPECT_EQ(got.from_msgs_ooo, w.from_msgs_ooo);
-        EXPECT_EQ(got.to_msgs_ooo, w.to_msgs_ooo);
-        EXPECT_EQ(got.msg_chains, w.msg_chains);
-        EXPECT_EQ(got.in_total_size, w.in_total_size);
+        EXPECT_EQ(got.events.daemon_restarts, w.daemon_restarts);
+        EXPECT_EQ(got.events.alias_rebuilds, w.alias_rebuilds);
+        EXPECT_EQ(got.messages.tls_msgs, w.tls_msgs);
+        EXPECT_EQ(got.messages.unknown_msgs, w.unknown_msgs);
+        EXPECT_EQ(got.events.other_syserr, w.other_syserr);
+        EXPECT_EQ(got.messages.no_action_msgs, w.no_action_msgs);
+        EXPECT_EQ(got.messages.unknown_user_msgs, w.unknown_user_msgs);
+        EXPECT_EQ(got.messages.other_msgs, w.other_msgs);
+        EXPECT_EQ(got.messages.ruleset_msgs_ooo, w.ruleset_msgs_ooo);
+        EXPECT_EQ(got.messages.ruleset_chains, w.ruleset_chains);
+        EXPECT_EQ(got.messages.milter_msgs_ooo, w.milter_msgs_ooo);
+        EXPECT_EQ(got.messages.milter_chains, w.milter_chains);
+        EXPECT_EQ(got.messages.from_msgs_ooo, w.from_msgs_ooo);
+        EXPECT_EQ(got.messages.to_msgs_ooo, w.to_msgs_ooo);
+        EXPECT_EQ(got.messages.msg_chains, w.msg_chains);
+        EXPECT_EQ(got.events.in_total_size, w.in_total_size);
         // Each counter equals the length of its list.
-        EXPECT_EQ(length_of(got.tls_list), got.tls_msgs);
-        EXPECT_EQ(length_of(got.unknown_list), got.unknown_msgs);
-        EXPECT_EQ(length_of(got.other_list), got.other_msgs);
-        EXPECT_EQ(length_of(got.unknown_user_list), got.unknown_user_msgs);
-        EXPECT_EQ(length_of(got.no_action_list), got.no_action_msgs);
-        EXPECT_EQ(length_of(got.from_list), got.from_msgs_ooo);
-        EXPECT_EQ(length_of(got.to_list), got.to_msgs_ooo);
-        EXPECT_EQ(length_of(got.msg_chain), got.msg_chains);
-        EXPECT_EQ(length_of(got.ruleset_list), got.ruleset_msgs_ooo);
-        EXPECT_EQ(length_of(got.ruleset_chain), got.ruleset_chains);
-        EXPECT_EQ(length_of(got.milter_list), got.milter_msgs_ooo);
-        EXPECT_EQ(length_of(got.milter_chain), got.milter_chains);
+        EXPECT_EQ(length_of(got.messages.tls_list), got.messages.tls_msgs);
+        EXPECT_EQ(length_of(got.messages.unknown_list), got.messages.unknown_msgs);
+        EXPECT_EQ(length_of(got.messages.other_list), got.messages.other_msgs);
+        EXPECT_EQ(length_of(got.messages.unknown_user_list), got.messages.unknown_user_msgs);
+        EXPECT_EQ(length_of(got.messages.no_action_list), got.messages.no_action_msgs);
+        EXPECT_EQ(length_of(got.messages.from_list), got.messages.from_msgs_ooo);
+        EXPECT_EQ(length_of(got.messages.to_list), got.messages.to_msgs_ooo);
+        EXPECT_EQ(length_of(got.messages.msg_chain), got.messages.msg_chains);
+        EXPECT_EQ(length_of(got.messages.ruleset_list), got.messages.ruleset_msgs_ooo);
+        EXPECT_EQ(length_of(got.messages.ruleset_chain), got.messages.ruleset_chains);
+        EXPECT_EQ(length_of(got.messages.milter_list), got.messages.milter_msgs_ooo);
+        EXPECT_EQ(length_of(got.messages.milter_chain), got.messages.milter_chains);
     }
     // Three deliveries of one message on mx1, in input order.
-    const msg_chain_item* item = host_table[0].msg_chain.head;
+    const msg_chain_item* item = host_table[0].messages.msg_chain.head;
     while (item && std::string(item->p_from->msg_id) != "4B19u02I036310")
         item = item->next;
     ASSERT_NE(item, nullptr);

@@ -18,7 +18,7 @@
 
 #include "driver/settings.h"
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -129,7 +129,7 @@ TEST_F(EnvelopeReport, SenderCellShowsRelayThenAddressThenCountry)
     with_country.from_geo_dom = "de";
     env_pair_stat no_relays = make_pair("f@x.org", "g@y.net");
     no_relays.from_relay = no_relays.to_relay = nullptr;
-    host_->env_pair_list = {bare, with_ip, with_country, no_relays};
+    host_->envelope.pairs = {bare, with_ip, with_country, no_relays};
     const std::string table = table_of(pair_table_mode::all_pairs);
     EXPECT_THAT(table, HasSubstr("        <TD ALIGN=left>a@x.org<BR>(r.x.org)</TD>\n"
                                  "        <TD ALIGN=left>b@y.net<BR>(m.y.net)</TD>\n"));
@@ -142,8 +142,8 @@ TEST_F(EnvelopeReport, SenderCellShowsRelayThenAddressThenCountry)
 
 TEST_F(EnvelopeReport, PairRowHoldsEveryCellInOrder)
 {
-    host_->in_total_size = 4000;
-    host_->env_pair_refs = 3;
+    host_->events.in_total_size = 4000;
+    host_->envelope.pair_refs = 3;
     env_pair_stat pair = make_pair("<a>@x.org", "b@y.net");
     pair.size = 1234567;
     pair.count = 2;
@@ -153,7 +153,7 @@ TEST_F(EnvelopeReport, PairRowHoldsEveryCellInOrder)
     pair.other_rcpts_tail = &second;
     add_status(*host_, pair, "Deferred: <busy>", 3600, 7200, 2);
     add_status(*host_, pair, "Sent", 7230, 7230);
-    host_->env_pair_list = {pair};
+    host_->envelope.pairs = {pair};
     EXPECT_EQ(table_of(pair_table_mode::all_pairs),
               "    <TABLE BORDER=1>\n      <TR>\n        <TD ALIGN=left BGCOLOR=\"#CCCCCC\">Number</TD>\n"
               "        <TD ALIGN=left BGCOLOR=\"#CCCCCC\">Sender/Relay</TD>\n"
@@ -182,7 +182,7 @@ TEST_F(EnvelopeReport, PairRowHoldsEveryCellInOrder)
 
 TEST_F(EnvelopeReport, EmptyListsShowDashesAndZeroTotalsShowZeroPercent)
 {
-    host_->env_pair_list = {make_pair("a@x.org", "b@y.net")};
+    host_->envelope.pairs = {make_pair("a@x.org", "b@y.net")};
     const std::string table = table_of(pair_table_mode::all_pairs);
     EXPECT_THAT(table, HasSubstr("        <TD ALIGN=left>b@y.net<BR>(m.y.net)</TD>\n"
                                  "        <TD ALIGN=center>-----</TD>\n"
@@ -222,7 +222,7 @@ TEST_F(EnvelopeReport, VirusModeNumbersThePrintedPairsWithoutGaps)
     add_status(*host_, virus_1, "Virus detected", 0, 0);
     add_status(*host_, virus_2, "Sent", 0, 0);
     add_status(*host_, virus_2, "virus", 0, 0);
-    host_->env_pair_list = {clean, virus_1, clean_2, virus_2};
+    host_->envelope.pairs = {clean, virus_1, clean_2, virus_2};
     const std::string viruses = table_of(pair_table_mode::virus_pairs);
     EXPECT_THAT(viruses, HasSubstr("        <TD ALIGN=center>1</TD>\n        <TD ALIGN=left>virus1<BR>"));
     EXPECT_THAT(viruses, HasSubstr("        <TD ALIGN=center>2</TD>\n        <TD ALIGN=left>virus2<BR>"));
@@ -246,8 +246,7 @@ TEST_F(EnvelopeReport, MainFileThatCannotBeOpenedIsReported)
 TEST_F(EnvelopeReport, OtherFormatOrSplitValueLeavesAnEmptyMainFile)
 {
     const std::string path = dir_ + "/env.html";
-    host_->env_pair_list = {make_pair("a", "b")};
-    host_->env_pair_count = 1;
+    host_->envelope.pairs = {make_pair("a", "b")};
     int result = 1;
     EXPECT_EQ(write_report(path, 2, &result), "");
     EXPECT_EQ(result, 0);
@@ -299,8 +298,7 @@ TEST_F(EnvelopeReport, VirusViewsCountTheVirusPairsOfEachHost)
 {
     env_pair_stat virus = make_pair("a", "b");
     add_status(*host_, virus, "Virus", 0, 0);
-    host_->env_pair_list = {make_pair("c", "d"), virus, virus};
-    host_->env_pair_count = 3;
+    host_->envelope.pairs = {make_pair("c", "d"), virus, virus};
     find_or_add_host("mx2");
     settings.SplitHtmlOutput = 1;
     settings.OutputBaseDir = dir_;
@@ -327,9 +325,8 @@ protected:
         for (int i = 0; i < 4; ++i) {
             env_pair_stat pair = make_pair(senders[i], rcpts[i], addresses[i]);
             add_status(*host_, pair, "Sent", times[i], times[i]);
-            host_->env_pair_list.push_back(pair);
+            host_->envelope.pairs.push_back(pair);
         }
-        host_->env_pair_count = 4;
         settings.SplitHtmlOutput = 1;
         settings.OutputBaseDir = dir_;
     }
@@ -337,7 +334,7 @@ protected:
     std::vector<std::uint32_t> addresses_in_order() const
     {
         std::vector<std::uint32_t> addresses;
-        for (const env_pair_stat& pair : host_->env_pair_list)
+        for (const env_pair_stat& pair : host_->envelope.pairs)
             addresses.push_back(pair.from_ip_bin);
         return addresses;
     }
@@ -366,11 +363,11 @@ TEST_F(EnvelopeViewOrder, SenderViewSortsByRelayAddressFirst)
 
 TEST_F(EnvelopeViewOrder, CountViewKeepsTheTieOrderOfTheSizeView)
 {
-    host_->env_pair_list[0].size = 10;
-    host_->env_pair_list[1].size = 40;
-    host_->env_pair_list[2].size = 30;
-    host_->env_pair_list[3].size = 20;
-    host_->env_pair_list[3].count = 2;
+    host_->envelope.pairs[0].size = 10;
+    host_->envelope.pairs[1].size = 40;
+    host_->envelope.pairs[2].size = 30;
+    host_->envelope.pairs[3].size = 20;
+    host_->envelope.pairs[3].count = 2;
     settings.OutputEnvPairsBySize = "size.html";
     settings.OutputEnvPairsByCount = "count.html";
     write_report("", FORMAT_HTML);

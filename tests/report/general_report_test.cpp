@@ -18,52 +18,12 @@
 #include "driver/settings.h"
 #include "report/report_writer.h"
 #include "stats/general_stats.h"
+#include "stats/sort_engine.h"
 #include "tests/test_support.h"
 
 namespace {
 
 using payload = std::pair<std::uint32_t, std::string>;
-
-// A status list whose entries live in `storage`.
-struct status_list_fixture {
-    std::vector<status_entry> storage;
-    std::vector<std::string> texts;
-    pending_list<status_entry> list;
-
-    explicit status_list_fixture(const std::vector<payload>& payloads) : storage(payloads.size()), texts(payloads.size())
-    {
-        for (std::size_t i = 0; i < payloads.size(); ++i) {
-            texts[i] = payloads[i].second;
-            storage[i].count = payloads[i].first;
-            storage[i].text = texts[i].c_str();
-            list.append(&storage[i]);
-        }
-    }
-
-    std::vector<payload> payloads() const
-    {
-        std::vector<payload> out;
-        for (const status_entry* e = list.head; e; e = e->next)
-            out.emplace_back(e->count, e->text);
-        return out;
-    }
-
-    // The entry records in list order, walked forwards and backwards.
-    std::vector<const status_entry*> forward() const
-    {
-        std::vector<const status_entry*> out;
-        for (const status_entry* e = list.head; e; e = e->next)
-            out.push_back(e);
-        return out;
-    }
-    std::vector<const status_entry*> backward() const
-    {
-        std::vector<const status_entry*> out;
-        for (const status_entry* e = list.tail; e; e = e->prev)
-            out.insert(out.begin(), e);
-        return out;
-    }
-};
 
 // The neighbour-exchange passes over a plain array: pass p walks from the
 // last element towards the first with n - p comparisons, moving an element
@@ -77,29 +37,9 @@ std::vector<payload> reference_order(std::vector<payload> v)
     return v;
 }
 
-TEST(StatusSort, LargestFirstAndEqualCountsKeepTheirOrder)
-{
-    status_list_fixture f({{5, "Deferred"}, {9, "Sent"}, {5, "Virus"}});
-    const auto records = f.forward();
-    sort_status_by_count(f.list);
-    EXPECT_EQ(f.payloads(), (std::vector<payload>{{9, "Sent"}, {5, "Deferred"}, {5, "Virus"}}));
-    EXPECT_EQ(f.forward(), records) << "payloads move, entries stay linked as they were";
-    EXPECT_EQ(f.backward(), records);
-}
-
-TEST(StatusSort, ShortListsAreLeftAlone)
-{
-    status_list_fixture empty({});
-    sort_status_by_count(empty.list);
-    exchange_sort_status_by_count(empty.list);
-    EXPECT_EQ(empty.list.head, nullptr);
-    status_list_fixture one({{3, "Sent"}});
-    sort_status_by_count(one.list);
-    exchange_sort_status_by_count(one.list);
-    EXPECT_EQ(one.payloads(), (std::vector<payload>{{3, "Sent"}}));
-}
-
-TEST(StatusSort, BothMethodsGiveTheOrderOfTheExchangePasses)
+// The status table of a host is ordered like the exchange passes: largest
+// count first, equal counts in their order of first appearance.
+TEST(StatusSort, GivesTheOrderOfTheExchangePasses)
 {
     std::mt19937 random(20261206);
     for (int round = 0; round < 300; ++round) {
@@ -107,17 +47,14 @@ TEST(StatusSort, BothMethodsGiveTheOrderOfTheExchangePasses)
         std::vector<payload> payloads;
         for (std::size_t i = 0; i < length; ++i)
             payloads.emplace_back(random() % 6, "status " + std::to_string(i));
-        const std::vector<payload> want = reference_order(payloads);
-
-        status_list_fixture fast(payloads);
-        const auto records = fast.forward();
-        sort_status_by_count(fast.list);
-        ASSERT_EQ(fast.payloads(), want) << "round " << round;
-        ASSERT_EQ(fast.backward(), records);
-
-        status_list_fixture slow(payloads);
-        exchange_sort_status_by_count(slow.list);
-        ASSERT_EQ(slow.payloads(), want) << "round " << round;
+        std::vector<status_entry> table;
+        for (const payload& p : payloads)
+            table.push_back(status_entry{p.first, p.second.c_str()});
+        sort_statuses(table, SORT_BY_COUNT);
+        std::vector<payload> got;
+        for (const status_entry& entry : table)
+            got.emplace_back(entry.count, entry.text);
+        ASSERT_EQ(got, reference_order(payloads)) << "round " << round;
     }
 }
 
@@ -201,12 +138,12 @@ TEST_F(GeneralReportFile, RejectionSharesAreDividedInDoublePrecision)
     // 1074 of 1541 is 69.6950...: single precision rounds it to 69.69,
     // double precision to 69.70.
     host_info& host = *find_or_add_host("mx1");
-    host.ruleset_rejects = 1000;
-    host.milter_rejects = 541;
-    host.in_connects = 1541;
-    host.hour_rejects[5] = 1074;
-    host.hour_connects[5] = 1074;
-    host.wday_rejects[3] = 1074;
+    host.general.ruleset_rejects = 1000;
+    host.general.milter_rejects = 541;
+    host.general.in_connects = 1541;
+    host.general.hour_rejects[5] = 1074;
+    host.general.hour_connects[5] = 1074;
+    host.general.wday_rejects[3] = 1074;
     settings.print_weekly = 1;
     std::string html = write(FORMAT_HTML);
     EXPECT_EQ(percent_cell(html, "Rejected messages per hour", "05-06"), "              <TD ALIGN=center>69.70</TD>");
@@ -229,10 +166,10 @@ TEST_F(GeneralReportFile, HtmlSortsTheStatusListInPlaceAsciiDoesNot)
     const host_info& host = host_table[0];
     std::string ascii = write(FORMAT_ASCII);
     EXPECT_NE(ascii.find("1: 1: Deferred: <script>alert(1)</script>\n2: 2: Sent\n"), std::string::npos) << ascii;
-    EXPECT_EQ(host.status_list.head->count, 1u) << "the ASCII form leaves the order alone";
+    EXPECT_EQ(host.general.statuses.front().count, 1u) << "the ASCII form leaves the order alone";
     write(FORMAT_HTML);
-    EXPECT_EQ(host.status_list.head->count, 2u);
-    EXPECT_STREQ(host.status_list.head->text, "Sent");
+    EXPECT_EQ(host.general.statuses.front().count, 2u);
+    EXPECT_STREQ(host.general.statuses.front().text, "Sent");
 }
 
 TEST_F(GeneralReportFile, LogTextIsEscapedInHtmlAndPrintedAsIsInAscii)

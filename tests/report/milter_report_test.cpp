@@ -18,7 +18,7 @@
 
 #include "driver/settings.h"
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -91,21 +91,18 @@ protected:
     host_info& host_with_rejects()
     {
         host_info& h = *find_or_add_host("mx1");
-        h.milrej_list = {
+        h.milter.rejects = {
             reject("a@x.org", nullptr, "r.x.org", nullptr, nullptr, "550 <spam>", 1, 999),
             reject("b@x.org", "c@y.net", "r.x.org", "192.0.2.1", nullptr, "554 virus", 3, 1234567),
             reject("d@x.org", "e@y.net", nullptr, "192.0.2.2", "de", "550 <spam>", 2, 0),
         };
-        h.milrej_list[1].last_time = utc(11, 30, 5);
-        h.milrej_count = 3;
-        h.milrej_refs = 6;
-        h.milrej_size = 1235566;
-        h.rej_reason_list = {{4, "550 <spam>"}, {2, "554 virus"}};
-        h.rej_reason_count = 2;
-        h.rej_reason_refs = 6;
-        h.milrej_rcpt_list = {{"c@y.net", 1234567, 3}, {"e@y.net", 0, 2}, {"f@y.net", 0, 1}};
-        h.milrej_rcpt_count = 3;
-        h.milrej_rcpt_refs = 6;
+        h.milter.rejects[1].last_time = utc(11, 30, 5);
+        h.milter.refs = 6;
+        h.milter.size = 1235566;
+        h.milter.reasons = {{4, "550 <spam>"}, {2, "554 virus"}};
+        h.milter.reason_refs = 6;
+        h.milter.recipients = {{"c@y.net", 1234567, 3}, {"e@y.net", 0, 2}, {"f@y.net", 0, 1}};
+        h.milter.recipient_refs = 6;
         return h;
     }
 
@@ -201,8 +198,8 @@ TEST_F(MilterReport, SingleFileSectionsSortAndEndWithARule)
     // The count table lists the largest count first; the last sort is by reason name.
     std::size_t count_table = html.find("sorted by count)</H3>");
     EXPECT_LT(html.find("b@x.org (c@y.net)", count_table), html.find("d@x.org (e@y.net)", count_table));
-    EXPECT_STREQ(h.rej_reason_list[0].reason, "550 <spam>");
-    EXPECT_STREQ(h.milrej_list[0].reason, "550 <spam>") << "the reason sort is the last one of the rejects";
+    EXPECT_STREQ(h.milter.reasons[0].reason, "550 <spam>");
+    EXPECT_STREQ(h.milter.rejects[0].reason, "550 <spam>") << "the reason sort is the last one of the rejects";
 }
 
 TEST_F(MilterReport, OpenFailureGivesItsMessage)

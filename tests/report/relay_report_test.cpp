@@ -14,7 +14,7 @@
 
 #include "driver/settings.h"
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -66,18 +66,15 @@ host_info& fill_host()
     settings.header_color = "CCCCCC";
     clear_host_table();
     host_info& h = *find_or_add_host("mx1");
-    h.relay_pair_list = {pair("a.example", "<b>", "192.0.2.1", nullptr, 100, 1),
+    h.relay.pairs = {pair("a.example", "<b>", "192.0.2.1", nullptr, 100, 1),
                          pair("c.example", "d.example", nullptr, "192.0.2.4", 300, 3),
                          pair("e.example", "f.example", "192.0.2.5", "192.0.2.6", 300, 2)};
-    h.relay_pair_count = 3;
-    h.relay_pair_refs = 6;
-    h.relay_sender_list = {member("s1", "192.0.2.1", 1000, 1), member("s2", nullptr, 3000, 3)};
-    h.relay_sender_count = 2;
-    h.relay_rcpt_list = {member("r&1", "10.0.0.1", 1234567, 4)};
-    h.relay_rcpt_count = 1;
-    h.in_total_size = 4000;
-    h.in_messages = 4;
-    h.out_messages = 6;
+    h.relay.pair_refs = 6;
+    h.relay.senders = {member("s1", "192.0.2.1", 1000, 1), member("s2", nullptr, 3000, 3)};
+    h.relay.recipients = {member("r&1", "10.0.0.1", 1234567, 4)};
+    h.events.in_total_size = 4000;
+    h.general.in_messages = 4;
+    h.general.out_messages = 6;
     return h;
 }
 
@@ -140,15 +137,15 @@ TEST(RelayReport, AsciiPrintsEachListUnsortedBySizeAndByCount)
         "\n";
     EXPECT_EQ(dir.text("rel.txt"), expected);
     // The tables stay in the order of the last list.
-    EXPECT_STREQ(h.relay_pair_list[0].from_relay, "c.example");
-    EXPECT_STREQ(h.relay_sender_list[0].name, "s2");
+    EXPECT_STREQ(h.relay.pairs[0].from_relay, "c.example");
+    EXPECT_STREQ(h.relay.senders[0].name, "s2");
 }
 
 TEST(RelayReport, AsciiSizeViewKeepsTiesAndCountViewInheritsThem)
 {
     host_info& h = fill_host();
     // Equal sizes keep build order; equal counts keep the order of the size view.
-    h.relay_pair_list = {pair("p", "q", nullptr, nullptr, 5, 2), pair("x", "y", nullptr, nullptr, 9, 2),
+    h.relay.pairs = {pair("p", "q", nullptr, nullptr, 5, 2), pair("x", "y", nullptr, nullptr, 9, 2),
                          pair("m", "n", nullptr, nullptr, 5, 7)};
     scratch_dir dir;
     ASSERT_EQ(write_relay_report(dir.path("rel.txt"), FORMAT_ASCII), 0);
@@ -171,7 +168,7 @@ TEST(RelayReport, AsciiHostWithoutRelayDataPrintsZerosAndNineEmptyLists)
     settings.header_color = "CCCCCC";
     clear_host_table();
     find_or_add_host("mx1");
-    find_or_add_host("mx2")->relay_sender_list = {member(nullptr, nullptr, 0, 1)};
+    find_or_add_host("mx2")->relay.senders = {member(nullptr, nullptr, 0, 1)};
     scratch_dir dir;
     ASSERT_EQ(write_relay_report(dir.path("rel.txt"), FORMAT_ASCII), 0);
     std::string text = dir.text("rel.txt");
@@ -254,7 +251,7 @@ TEST(RelayReport, HtmlMemberTablesShareOutOverTheirOwnTotals)
 TEST(RelayReport, HtmlShowsSixSectionsPerHostWithRulesBetween)
 {
     host_info& h = fill_host();
-    h.in_total_size = 0;  // size shares print 0 against an empty total
+    h.events.in_total_size = 0;  // size shares print 0 against an empty total
     find_or_add_host("mx<2>");
     scratch_dir dir;
     ASSERT_EQ(write_relay_report(dir.path("rel.txt"), FORMAT_HTML), 0);

@@ -13,7 +13,7 @@
 
 #include "driver/settings.h"
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -59,19 +59,18 @@ host_info& fill_host()
     settings.header_color = "CCCCCC";
     clear_host_table();
     host_info& h = *find_or_add_host("mx1");
-    h.rulrej_list = {reject(1, 0, "a@example.org", "in.example.org", "192.0.2.1", "550 <a@example.org>... denied"),
+    h.ruleset.rejects = {reject(1, 0, "a@example.org", "in.example.org", "192.0.2.1", "550 <a@example.org>... denied"),
                      reject(4, 2500, nullptr, nullptr, nullptr, "553 no"),
                      reject(4, 1234567, "b@example.org", "[192.0.2.9]", nullptr, long_reason.c_str())};
-    h.rulrej_count = 3;
-    h.rulrej_refs = 9;
-    h.rulrej_size = 1237067;
+    h.ruleset.refs = 9;
+    h.ruleset.size = 1237067;
     return h;
 }
 
 TEST(RulesetReport, AsciiPrintsUnsortedThenByCount)
 {
     host_info& h = fill_host();
-    h.rulrej_list[2].reason = "x";
+    h.ruleset.rejects[2].reason = "x";
     scratch_file file;
     ASSERT_EQ(write_ruleset_report(file.path(), FORMAT_ASCII), 0);
     EXPECT_EQ(file.text(),
@@ -92,7 +91,7 @@ TEST(RulesetReport, AsciiPrintsUnsortedThenByCount)
               "from='a@example.org','in.example.org','192.0.2.1'  size=0 count=1 "
               "reason='550 <a@example.org>... denied'\n"
               "\n");
-    EXPECT_EQ(h.rulrej_list[2].count, 1u) << "the table stays sorted by count";
+    EXPECT_EQ(h.ruleset.rejects[2].count, 1u) << "the table stays sorted by count";
 }
 
 TEST(RulesetReport, AsciiHostWithoutRejectsShowsZerosAndTwoHeaders)

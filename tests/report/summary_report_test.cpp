@@ -14,7 +14,7 @@
 
 #include "driver/settings.h"
 #include "report/report_writer.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -79,8 +79,7 @@ TEST(SummaryReport, RelayAsciiListsNameAndAddressPerRow)
     fresh_table();
     host_info& first = *find_or_add_host("mx1");
     find_or_add_host("mx2");
-    first.sum_relay_list = {relay_row("a.example", "192.0.2.1", 10), relay_row("b<x>", nullptr, 20)};
-    first.sum_relay_count = 2;
+    first.summary.relays = {relay_row("a.example", "192.0.2.1", 10), relay_row("b<x>", nullptr, 20)};
     EXPECT_EQ(written(write_relay_summary_report, FORMAT_ASCII),
               "host: mx1\nsummary info count: 2\n\nnam='a.example' ip='192.0.2.1'\nnam='b<x>' ip='(null)'\n\n"
               "host: mx2\nsummary info count: 0\n\n\n");
@@ -91,8 +90,7 @@ TEST(SummaryReport, RecipientAsciiLinesEndWithABlank)
     fresh_table();
     host_info& first = *find_or_add_host("mx1");
     find_or_add_host("mx2");
-    first.sum_rcpt_list = {rcpt_row("t@x.org", 5, 3, 2, 1), rcpt_row(nullptr, 1, 1, 0, 0)};
-    first.sum_rcpt_count = 2;
+    first.summary.recipients = {rcpt_row("t@x.org", 5, 3, 2, 1), rcpt_row(nullptr, 1, 1, 0, 0)};
     EXPECT_EQ(written(write_recipient_summary_report, FORMAT_ASCII),
               "host: mx1\nsummary info count: 2\n\n"
               "name='t@x.org' total='5' msg='3' mil='2' vir='1'\n"
@@ -105,8 +103,7 @@ TEST(SummaryReport, RelayHtmlRowsEscapeNamesAndKeepColumnOrder)
 {
     fresh_table();
     host_info& h = *find_or_add_host("mx1");
-    h.sum_relay_list = {relay_row("<b>.example", "192.0.2.<1>", 100), relay_row("plain", nullptr, 200)};
-    h.sum_relay_count = 2;
+    h.summary.relays = {relay_row("<b>.example", "192.0.2.<1>", 100), relay_row("plain", nullptr, 200)};
     std::string html = written(write_relay_summary_report, FORMAT_HTML);
     EXPECT_TRUE(contains(html, "        <TD ALIGN=left>&lt;b&gt;.example [192.0.2.&lt;1&gt;]</TD>\n"
                                "        <TD ALIGN=center>100</TD>\n        <TD ALIGN=center>101</TD>\n"
@@ -126,8 +123,7 @@ TEST(SummaryReport, RelayHtmlLeavesTheRowsInDomainOrder)
     host_info& h = *find_or_add_host("mx1");
     summary_relay_stat no_domain = relay_row("z", nullptr, 50);
     no_domain.ip_bin = 1;
-    h.sum_relay_list = {relay_row("m.b.org", nullptr, 1, ".b.org"), no_domain, relay_row("m.a.org", nullptr, 2, ".a.org")};
-    h.sum_relay_count = 3;
+    h.summary.relays = {relay_row("m.b.org", nullptr, 1, ".b.org"), no_domain, relay_row("m.a.org", nullptr, 2, ".a.org")};
     std::string html = written(write_relay_summary_report, FORMAT_HTML);
     std::size_t by_count = html.find("sorted by count");
     std::size_t by_domain = html.find("sorted by relay [domain");
@@ -136,34 +132,31 @@ TEST(SummaryReport, RelayHtmlLeavesTheRowsInDomainOrder)
     // Count view: z (50), m.a.org (2), m.b.org (1).
     EXPECT_LT(html.find(">z</TD>", by_count), html.find(">m.a.org</TD>", by_count));
     EXPECT_LT(html.find(">m.a.org</TD>", by_count), html.find(">m.b.org</TD>", by_count));
-    ASSERT_EQ(h.sum_relay_list.size(), 3u);
-    EXPECT_STREQ(h.sum_relay_list[0].name, "m.a.org");
-    EXPECT_STREQ(h.sum_relay_list[1].name, "m.b.org");
-    EXPECT_STREQ(h.sum_relay_list[2].name, "z");
+    ASSERT_EQ(h.summary.relays.size(), 3u);
+    EXPECT_STREQ(h.summary.relays[0].name, "m.a.org");
+    EXPECT_STREQ(h.summary.relays[1].name, "m.b.org");
+    EXPECT_STREQ(h.summary.relays[2].name, "z");
 }
 
 TEST(SummaryReport, RecipientHtmlHeadingsShowTheRecipientCount)
 {
     fresh_table();
     host_info& h = *find_or_add_host("mx1");
-    h.sum_rcpt_list = {rcpt_row("b@x", 1, 1, 0, 0), rcpt_row("<a>@x", 3, 1, 2, 1)};
-    h.sum_rcpt_count = 2;
-    h.sum_relay_count = 7;
+    h.summary.recipients = {rcpt_row("b@x", 1, 1, 0, 0), rcpt_row("<a>@x", 3, 1, 2, 1)};
     std::string html = written(write_recipient_summary_report, FORMAT_HTML);
     EXPECT_TRUE(contains(html, "    <H3>mx1 (2 recipients sorted by count)</H3>\n"));
     EXPECT_TRUE(contains(html, "    <H3>mx1 (2 recipients sorted by name)</H3>\n"));
     EXPECT_TRUE(contains(html, "        <TD ALIGN=left>&lt;a&gt;@x</TD>\n        <TD ALIGN=center>3</TD>\n"
                                "        <TD ALIGN=center>1</TD>\n        <TD ALIGN=center>2</TD>\n"
                                "        <TD ALIGN=center>1</TD>\n      </TR>\n"));
-    EXPECT_STREQ(h.sum_rcpt_list[0].name, "<a>@x");  // by name, as the last section left it
+    EXPECT_STREQ(h.summary.recipients[0].name, "<a>@x");  // by name, as the last section left it
 }
 
 TEST(SummaryReport, OtherFormatsLeaveTheFileEmpty)
 {
     fresh_table();
     host_info& h = *find_or_add_host("mx1");
-    h.sum_rcpt_list = {rcpt_row("b@x", 1, 1, 0, 0)};
-    h.sum_rcpt_count = 1;
+    h.summary.recipients = {rcpt_row("b@x", 1, 1, 0, 0)};
     EXPECT_EQ(written(write_relay_summary_report, 2), "");
     EXPECT_EQ(written(write_recipient_summary_report, 2), "");
 }

@@ -80,8 +80,8 @@ TEST(DomainStats, SenderCountsOncePerDeliveryWithItsSize)
     EXPECT_EQ(entries(h.env_dom.l2_list), l2);
     EXPECT_EQ(entries(h.rel_dom.l1_list), l1);
     EXPECT_EQ(entries(h.rel_dom.l2_list), l2);
-    EXPECT_EQ(h.env_dom.l1_count, 2u);
-    EXPECT_EQ(h.env_dom.l2_count, 3u);
+    EXPECT_EQ(count_of(h.env_dom.l1_list), 2u);
+    EXPECT_EQ(count_of(h.env_dom.l2_list), 3u);
     EXPECT_EQ(h.env_dom.l1_refs, 6u);
     EXPECT_EQ(h.env_dom.l1_send, 3u);
     EXPECT_EQ(h.env_dom.l1_recv, 3u);
@@ -113,8 +113,8 @@ TEST(DomainStats, DomainsDifferingInCaseAreSeparate)
               (std::vector<domain_want>{{".Example.ORG", 2, 1, 1, 0, 1}, {".example.org", 2, 1, 1, 0, 2}}));
     EXPECT_EQ(entries(h.rel_dom.l1_list),
               (std::vector<domain_want>{{".org", 3, 2, 1, 0, 3}, {".ORG", 1, 0, 1, 0, 0}}));
-    EXPECT_EQ(h.env_dom.l1_count, 2u);
-    EXPECT_EQ(h.rel_dom.l2_count, 2u);
+    EXPECT_EQ(count_of(h.env_dom.l1_list), 2u);
+    EXPECT_EQ(count_of(h.rel_dom.l2_list), 2u);
 }
 
 TEST(DomainStats, ReceivingSideAndMilterRejectsAddNoSize)
@@ -130,7 +130,7 @@ TEST(DomainStats, ReceivingSideAndMilterRejectsAddNoSize)
                                                                     {".example.ru", 1, 0, 0, 1, 0}}));
     EXPECT_EQ(h.env_dom.l1_milrej, 1u);
     EXPECT_EQ(h.rel_dom.l2_milrej, 1u);
-    EXPECT_EQ(h.in_total_size, 7500) << "the rejected message's size counts only in the host total";
+    EXPECT_EQ(h.events.in_total_size, 7500) << "the rejected message's size counts only in the host total";
 }
 
 TEST(DomainStats, MilterRejectWithoutLevelTwoCountsOnlyLevelOne)
@@ -138,8 +138,8 @@ TEST(DomainStats, MilterRejectWithoutLevelTwoCountsOnlyLevelOne)
     test_support::read_log_text(at("1 11:00:00", "Q2: Milter: from=<s@spam.example.ru>, reject=550 5.7.1 Spam") +
                                 from_line("Q2", "s@spam.example.ru", 70, "bad.example.ru [203.0.113.9]"));
     host_info& h = host_table[0];
-    ASSERT_NE(h.milter_chain.head, nullptr);
-    msg_from& sender = *h.milter_chain.head->p_from;
+    ASSERT_NE(h.messages.milter_chain.head, nullptr);
+    msg_from& sender = *h.messages.milter_chain.head->p_from;
     sender.env_name_info.dom_name_lvl_2 = nullptr;
     sender.relay_info.dom_name_lvl_2 = nullptr;
     ASSERT_EQ(build_envelope_domain_statistics(), 0);
@@ -147,7 +147,7 @@ TEST(DomainStats, MilterRejectWithoutLevelTwoCountsOnlyLevelOne)
     for (const domain_tables* t : {&h.env_dom, &h.rel_dom}) {
         EXPECT_EQ(entries(t->l1_list), (std::vector<domain_want>{{".ru", 1, 0, 0, 1, 0}}));
         EXPECT_TRUE(t->l2_list.empty());
-        EXPECT_EQ(t->l2_count, 0u);
+        EXPECT_EQ(count_of(t->l2_list), 0u);
         EXPECT_EQ(t->l2_refs, 0u);
         EXPECT_EQ(t->l2_milrej, 0u);
     }
@@ -158,7 +158,7 @@ TEST(DomainStats, LevelTwoNeedsLevelOne)
     test_support::read_log_text(from_line("Q1", "a@example.org", 5, "mx.example.org [192.0.2.1]") +
                                 to_line("Q1", "b@example.net", "in.example.net [198.51.100.1]"));
     host_info& h = host_table[0];
-    h.msg_chain.head->p_to->env_name_info.dom_name_lvl_1 = nullptr;
+    h.messages.msg_chain.head->p_to->env_name_info.dom_name_lvl_1 = nullptr;
     ASSERT_EQ(build_envelope_domain_statistics(), 0);
     EXPECT_EQ(entries(h.env_dom.l2_list), (std::vector<domain_want>{{".example.org", 1, 1, 0, 0, 5}}));
 }
@@ -220,7 +220,7 @@ TEST(DomainStats, RecordsOwnCopiesOfTheirNames)
 {
     host_info& h = build(from_line("Q1", "a@example.org", 1, "mx.example.org [192.0.2.1]") +
                          to_line("Q1", "b@example.net", "in.example.net [198.51.100.1]"));
-    const msg_chain_item& item = *h.msg_chain.head;
+    const msg_chain_item& item = *h.messages.msg_chain.head;
     EXPECT_NE(h.env_dom.l1_list[0].name, item.p_from->env_name_info.dom_name_lvl_1);
     EXPECT_NE(h.rel_dom.l2_list[1].name, item.p_to->relay_info.dom_name_lvl_2);
 }
@@ -299,14 +299,14 @@ template <class Domains>
 reference_tables replay(const host_info& host, Domains domains)
 {
     reference_tables t;
-    for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next)
+    for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next)
         for (const msg_to* to = item->p_to; to; to = to->next) {
             auto [from_l1, from_l2] = domains(*item->p_from);
             t.count(from_l1, from_l2, 0, item->p_from->siz);
             auto [to_l1, to_l2] = domains(*to);
             t.count(to_l1, to_l2, 1, 0);
         }
-    for (const milter_chain_item* item = host.milter_chain.head; item; item = item->next) {
+    for (const milter_chain_item* item = host.messages.milter_chain.head; item; item = item->next) {
         auto [l1, l2] = domains(*item->p_from);
         t.count(l1, l2, 2, 0);
     }
@@ -326,8 +326,8 @@ void compare_level(const reference_level& want, const std::vector<domain_stat>& 
 
 void compare(const reference_tables& want, const domain_tables& got)
 {
-    compare_level(want.l1, got.l1_list, got.l1_count, got.l1_refs, got.l1_send, got.l1_recv, got.l1_milrej);
-    compare_level(want.l2, got.l2_list, got.l2_count, got.l2_refs, got.l2_send, got.l2_recv, got.l2_milrej);
+    compare_level(want.l1, got.l1_list, count_of(got.l1_list), got.l1_refs, got.l1_send, got.l1_recv, got.l1_milrej);
+    compare_level(want.l2, got.l2_list, count_of(got.l2_list), got.l2_refs, got.l2_send, got.l2_recv, got.l2_milrej);
 }
 
 TEST(DomainStats, IndexesCountLikeLinearSearchesOnGeneratedLogs)
@@ -350,7 +350,7 @@ TEST(DomainStats, IndexesCountLikeLinearSearchesOnGeneratedLogs)
                                return std::pair(r.relay_info.dom_name_lvl_1, r.relay_info.dom_name_lvl_2);
                            }),
                     host.rel_dom);
-            domains_seen += host.env_dom.l2_count + host.rel_dom.l2_count;
+            domains_seen += count_of(host.env_dom.l2_list) + count_of(host.rel_dom.l2_list);
         }
         if (HasFailure())
             return;

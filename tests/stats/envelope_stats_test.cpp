@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "stats/host_info.h"
+#include "model/host_info.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -58,7 +58,7 @@ std::string text(const char* t)
 std::vector<std::string> pair_rows(const host_info& host)
 {
     std::vector<std::string> rows;
-    for (const env_pair_stat& p : host.env_pair_list)
+    for (const env_pair_stat& p : host.envelope.pairs)
         rows.push_back(text(p.from_relay) + "|" + text(p.sender) + "|" + text(p.recipient) + " " +
                        std::to_string(static_cast<long>(p.size)) + " " + std::to_string(p.count));
     return rows;
@@ -126,18 +126,18 @@ TEST_F(EnvelopeBuild, PairsAreKeyedByRelaySenderAndRecipient)
     const host_info& host = host_table[0];
     EXPECT_EQ(pair_rows(host),
               (std::vector<std::string>{"mail.x.org|a@x.org|b@y.net 400 2", "out.x.org|a@x.org|b@y.net 200 1"}));
-    EXPECT_EQ(host.env_pair_count, 2u);
-    EXPECT_EQ(host.env_pair_refs, 3u);
-    EXPECT_EQ(member_rows(host.env_sender_list), (std::vector<std::string>{"a@x.org 600 3"}));
-    EXPECT_EQ(member_rows(host.env_rcpt_list), (std::vector<std::string>{"b@y.net 600 3"}));
-    EXPECT_EQ(host.env_sender_count, 1u);
-    EXPECT_EQ(host.env_rcpt_count, 1u);
+    EXPECT_EQ(count_of(host.envelope.pairs), 2u);
+    EXPECT_EQ(host.envelope.pair_refs, 3u);
+    EXPECT_EQ(member_rows(host.envelope.senders), (std::vector<std::string>{"a@x.org 600 3"}));
+    EXPECT_EQ(member_rows(host.envelope.recipients), (std::vector<std::string>{"b@y.net 600 3"}));
+    EXPECT_EQ(count_of(host.envelope.senders), 1u);
+    EXPECT_EQ(count_of(host.envelope.recipients), 1u);
 }
 
 TEST_F(EnvelopeBuild, PairCopiesItsRelayAndAddressParts)
 {
     build_from_log(from_line("10:00:00", "Q1", "a@mail.x.org", 100, relay_1) + to_line("10:00:01", "Q1", "<b@y.net>", "Sent"));
-    const env_pair_stat& p = host_table[0].env_pair_list.at(0);
+    const env_pair_stat& p = host_table[0].envelope.pairs.at(0);
     EXPECT_STREQ(p.from_host, "mail.x.org");
     EXPECT_STREQ(p.to_host, "y.net");
     EXPECT_STREQ(p.from_dom_l1, ".org");
@@ -164,9 +164,9 @@ TEST_F(EnvelopeBuild, LetterCaseOfAddressesMattersWhileStatusTextsMerge)
                                                          "mail.x.org|alice@x.org|B@y.net 20 1",
                                                          "mail.x.org|alice@x.org|b@y.net 20 1"}));
     const std::time_t base = day_start + 10 * 3600;
-    EXPECT_EQ(status_rows(host.env_pair_list[0], base), (std::vector<std::string>{"Deferred: Busy 2 10 20"}));
-    EXPECT_EQ(member_rows(host.env_sender_list), (std::vector<std::string>{"Alice@x.org 20 2", "alice@x.org 40 2"}));
-    EXPECT_EQ(member_rows(host.env_rcpt_list), (std::vector<std::string>{"b@y.net 40 3", "B@y.net 20 1"}));
+    EXPECT_EQ(status_rows(host.envelope.pairs[0], base), (std::vector<std::string>{"Deferred: Busy 2 10 20"}));
+    EXPECT_EQ(member_rows(host.envelope.senders), (std::vector<std::string>{"Alice@x.org 20 2", "alice@x.org 40 2"}));
+    EXPECT_EQ(member_rows(host.envelope.recipients), (std::vector<std::string>{"b@y.net 40 3", "B@y.net 20 1"}));
 }
 
 TEST_F(EnvelopeBuild, StatusesKeepFirstAppearanceAndTheirFirstAndLastTimes)
@@ -175,7 +175,7 @@ TEST_F(EnvelopeBuild, StatusesKeepFirstAppearanceAndTheirFirstAndLastTimes)
                    to_line("10:00:09", "Q1", "<b@y.net>", "Sent") + to_line("10:00:30", "Q1", "<b@y.net>", "Deferred: x") +
                    to_line("10:01:00", "Q1", "<b@y.net>", "Deferred: x"));
     const std::time_t base = day_start + 10 * 3600;
-    EXPECT_EQ(status_rows(host_table[0].env_pair_list.at(0), base),
+    EXPECT_EQ(status_rows(host_table[0].envelope.pairs.at(0), base),
               (std::vector<std::string>{"Deferred: x 3 5 60", "Sent 1 9 9"}));
 }
 
@@ -185,21 +185,21 @@ TEST_F(EnvelopeBuild, DeliveryWithoutStatusAddsNoStatusButCounts)
                    to_line("10:00:09", "Q1", "<b@y.net>", "Sent") + to_line("10:00:10", "Q1", "<b@y.net>", ""));
     const host_info& host = host_table[0];
     EXPECT_EQ(pair_rows(host), (std::vector<std::string>{"mail.x.org|a@x.org|b@y.net 30 3"}));
-    EXPECT_EQ(status_rows(host.env_pair_list[0], day_start + 10 * 3600), (std::vector<std::string>{"Sent 1 9 9"}));
+    EXPECT_EQ(status_rows(host.envelope.pairs[0], day_start + 10 * 3600), (std::vector<std::string>{"Sent 1 9 9"}));
 }
 
 TEST_F(EnvelopeBuild, PairOfDeliveriesWithoutAnyStatusHasAnEmptyStatusList)
 {
     build_from_log(from_line("10:00:00", "Q1", "a@x.org", 10, relay_1) + to_line("10:00:05", "Q1", "<b@y.net>", ""));
-    EXPECT_EQ(host_table[0].env_pair_list.at(0).statuses_head, nullptr);
-    EXPECT_EQ(host_table[0].env_pair_list.at(0).count, 1u);
+    EXPECT_EQ(host_table[0].envelope.pairs.at(0).statuses_head, nullptr);
+    EXPECT_EQ(host_table[0].envelope.pairs.at(0).count, 1u);
 }
 
 TEST_F(EnvelopeBuild, OtherRecipientsAreCopiedIntoAnEmptyListWithoutMerging)
 {
     build_from_log(from_line("10:00:00", "Q1", "a@x.org", 10, relay_1) +
                    to_line("10:00:05", "Q1", "<b@y.net>,<c@y.net>,<c@y.net>,<d@y.net>", "Sent"));
-    EXPECT_EQ(other_rows(host_table[0].env_pair_list.at(0)), (std::vector<std::string>{"c@y.net 1", "c@y.net 1", "d@y.net 1"}));
+    EXPECT_EQ(other_rows(host_table[0].envelope.pairs.at(0)), (std::vector<std::string>{"c@y.net 1", "c@y.net 1", "d@y.net 1"}));
 }
 
 TEST_F(EnvelopeBuild, OtherRecipientsMergeByNameIntoAListThatHasEntries)
@@ -208,7 +208,7 @@ TEST_F(EnvelopeBuild, OtherRecipientsMergeByNameIntoAListThatHasEntries)
                    to_line("10:00:05", "Q1", "<b@y.net>,<c@y.net>,<c@y.net>,<d@y.net>", "Sent") +
                    from_line("10:01:00", "Q2", "a@x.org", 10, relay_1) +
                    to_line("10:01:05", "Q2", "<b@y.net>,<c@y.net>,<e@y.net>,<C@y.net>,<c@y.net>", "Sent"));
-    EXPECT_EQ(other_rows(host_table[0].env_pair_list.at(0)),
+    EXPECT_EQ(other_rows(host_table[0].envelope.pairs.at(0)),
               (std::vector<std::string>{"c@y.net 3", "c@y.net 1", "d@y.net 1", "e@y.net 1", "C@y.net 1"}));
 }
 
@@ -217,7 +217,7 @@ TEST_F(EnvelopeBuild, FirstListedOtherRecipientsArriveWithALaterDelivery)
     // The pair's first delivery lists no others: the later list is copied whole.
     build_from_log(from_line("10:00:00", "Q1", "a@x.org", 10, relay_1) + to_line("10:00:05", "Q1", "<b@y.net>", "Sent") +
                    to_line("10:00:06", "Q1", "<b@y.net>,<c@y.net>,<c@y.net>", "Sent"));
-    EXPECT_EQ(other_rows(host_table[0].env_pair_list.at(0)), (std::vector<std::string>{"c@y.net 1", "c@y.net 1"}));
+    EXPECT_EQ(other_rows(host_table[0].envelope.pairs.at(0)), (std::vector<std::string>{"c@y.net 1", "c@y.net 1"}));
 }
 
 TEST_F(EnvelopeBuild, OtherRecipientsAddCountButNoSizeAndMakeNoPair)
@@ -228,9 +228,9 @@ TEST_F(EnvelopeBuild, OtherRecipientsAddCountButNoSizeAndMakeNoPair)
     const host_info& host = host_table[0];
     EXPECT_EQ(pair_rows(host), (std::vector<std::string>{"mail.x.org|a@x.org|b@y.net 100 1",
                                                          "mail.x.org|z@x.org|c@y.net 50 1"}));
-    EXPECT_EQ(member_rows(host.env_rcpt_list), (std::vector<std::string>{"b@y.net 100 1", "c@y.net 50 2", "d@y.net 0 1"}));
-    EXPECT_EQ(host.env_rcpt_count, 3u);
-    EXPECT_EQ(host.env_pair_refs, 2u);
+    EXPECT_EQ(member_rows(host.envelope.recipients), (std::vector<std::string>{"b@y.net 100 1", "c@y.net 50 2", "d@y.net 0 1"}));
+    EXPECT_EQ(count_of(host.envelope.recipients), 3u);
+    EXPECT_EQ(host.envelope.pair_refs, 2u);
 }
 
 TEST_F(EnvelopeBuild, SizesAreCountedOncePerDelivery)
@@ -240,9 +240,9 @@ TEST_F(EnvelopeBuild, SizesAreCountedOncePerDelivery)
     const host_info& host = host_table[0];
     EXPECT_EQ(pair_rows(host), (std::vector<std::string>{"mail.x.org|a@x.org|b@y.net 2000 2",
                                                          "mail.x.org|a@x.org|c@y.net 1000 1"}));
-    EXPECT_EQ(member_rows(host.env_sender_list), (std::vector<std::string>{"a@x.org 3000 3"}));
-    EXPECT_EQ(member_rows(host.env_rcpt_list), (std::vector<std::string>{"b@y.net 2000 2", "c@y.net 1000 1"}));
-    EXPECT_EQ(host.env_pair_refs, 3u);
+    EXPECT_EQ(member_rows(host.envelope.senders), (std::vector<std::string>{"a@x.org 3000 3"}));
+    EXPECT_EQ(member_rows(host.envelope.recipients), (std::vector<std::string>{"b@y.net 2000 2", "c@y.net 1000 1"}));
+    EXPECT_EQ(host.envelope.pair_refs, 3u);
 }
 
 TEST_F(EnvelopeBuild, DateIsTheLocalDayOfTheFirstDeliveryCounted)
@@ -251,8 +251,8 @@ TEST_F(EnvelopeBuild, DateIsTheLocalDayOfTheFirstDeliveryCounted)
                             "Dec  2 00:00:10 mx1 sm-mta[2]: Q1: to=<b@y.net>, mailer=esmtp, relay=m.y.net [192.0.2.2], stat=Sent\n"
                             "Dec  3 08:00:00 mx1 sm-mta[2]: Q1: to=<b@y.net>, mailer=esmtp, relay=m.y.net [192.0.2.2], stat=Sent\n";
     build_from_log(log);
-    ASSERT_EQ(host_table[0].env_pair_list.size(), 1u);
-    EXPECT_STREQ(host_table[0].env_pair_list[0].date, "20261202");
+    ASSERT_EQ(host_table[0].envelope.pairs.size(), 1u);
+    EXPECT_STREQ(host_table[0].envelope.pairs[0].date, "20261202");
 }
 
 TEST_F(EnvelopeBuild, HostWithoutMessagesHasEmptyTables)
@@ -261,11 +261,11 @@ TEST_F(EnvelopeBuild, HostWithoutMessagesHasEmptyTables)
                    "Dec  1 10:00:06 mx2 sm-mta[9]: starting daemon (8.17.1): SMTP+queueing@00:15:00\n");
     ASSERT_EQ(hosts_found, 2u);
     const host_info& empty = host_table[1];
-    EXPECT_EQ(empty.env_pair_count + empty.env_pair_refs + empty.env_sender_count + empty.env_rcpt_count, 0u);
-    EXPECT_TRUE(empty.env_pair_list.empty());
-    EXPECT_TRUE(empty.env_sender_list.empty());
-    EXPECT_TRUE(empty.env_rcpt_list.empty());
-    EXPECT_EQ(host_table[0].env_pair_count, 1u);
+    EXPECT_EQ(count_of(empty.envelope.pairs) + empty.envelope.pair_refs + count_of(empty.envelope.senders) + count_of(empty.envelope.recipients), 0u);
+    EXPECT_TRUE(empty.envelope.pairs.empty());
+    EXPECT_TRUE(empty.envelope.senders.empty());
+    EXPECT_TRUE(empty.envelope.recipients.empty());
+    EXPECT_EQ(count_of(host_table[0].envelope.pairs), 1u);
 }
 
 // ---- chains built by hand: absent texts and exact status texts ----------------
@@ -283,8 +283,8 @@ msg_chain_item* add_message(host_info& host, const char* sender, const char* rel
     from->siz = size;
     msg_chain_item* item = host.memory.make<msg_chain_item>();
     item->p_from = from;
-    host.msg_chain.append(item);
-    ++host.msg_chains;
+    host.messages.msg_chain.append(item);
+    ++host.messages.msg_chains;
     return item;
 }
 
@@ -329,7 +329,7 @@ TEST_F(EnvelopeBuild, SentAndSentInOtherCaseShareOneStatusEntry)
     add_delivery(host, m, "b@y", "sent", 200);
     add_delivery(host, m, "b@y", "SENT", 150);
     ASSERT_EQ(build_envelope_statistics(), 0);
-    EXPECT_EQ(status_rows(host.env_pair_list.at(0), 0), (std::vector<std::string>{"Sent 3 100 150"}));
+    EXPECT_EQ(status_rows(host.envelope.pairs.at(0), 0), (std::vector<std::string>{"Sent 3 100 150"}));
 }
 
 TEST_F(EnvelopeBuild, AbsentKeyTextsMatchOnlyAbsentTexts)
@@ -341,9 +341,9 @@ TEST_F(EnvelopeBuild, AbsentKeyTextsMatchOnlyAbsentTexts)
     add_delivery(host, add_message(host, "", "r", 8), "", nullptr, 4, {nullptr, ""});
     ASSERT_EQ(build_envelope_statistics(), 0);
     EXPECT_EQ(pair_rows(host), (std::vector<std::string>{"(null)|(null)|(null) 3 2", "r|(null)|(null) 4 1", "r|| 8 1"}));
-    EXPECT_EQ(member_rows(host.env_sender_list), (std::vector<std::string>{"(null) 7 3", " 8 1"}));
-    EXPECT_EQ(member_rows(host.env_rcpt_list), (std::vector<std::string>{"(null) 7 4", " 8 2"}));
-    EXPECT_EQ(other_rows(host.env_pair_list.at(2)), (std::vector<std::string>{"(null) 1", " 1"}));
+    EXPECT_EQ(member_rows(host.envelope.senders), (std::vector<std::string>{"(null) 7 3", " 8 1"}));
+    EXPECT_EQ(member_rows(host.envelope.recipients), (std::vector<std::string>{"(null) 7 4", " 8 2"}));
+    EXPECT_EQ(other_rows(host.envelope.pairs.at(2)), (std::vector<std::string>{"(null) 1", " 1"}));
 }
 
 // ---- memory running out --------------------------------------------------------
@@ -501,7 +501,7 @@ void ref_add_status(ref_pair& p, const msg_to& t)
 reference reference_build(const host_info& host)
 {
     reference ref;
-    for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next)
+    for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next)
         for (const msg_to* t = item->p_to; t; t = t->next) {
             const msg_from& f = *item->p_from;
             ++ref.refs;
@@ -571,15 +571,15 @@ TEST_F(EnvelopeBuild, IndexedBuildEqualsLinearSearches)
         const reference want = reference_build(host);
         ASSERT_EQ(build_envelope_statistics(), 0);
         SCOPED_TRACE("seed " + std::to_string(seed));
-        ASSERT_EQ(host.env_pair_list.size(), want.pairs.size());
-        EXPECT_EQ(host.env_pair_count, want.pairs.size());
-        EXPECT_EQ(host.env_pair_refs, want.refs);
+        ASSERT_EQ(host.envelope.pairs.size(), want.pairs.size());
+        EXPECT_EQ(count_of(host.envelope.pairs), want.pairs.size());
+        EXPECT_EQ(host.envelope.pair_refs, want.refs);
         for (std::size_t i = 0; i < want.pairs.size(); ++i)
-            expect_same_pair(host.env_pair_list[i], want.pairs[i], i);
-        expect_same_members(host.env_sender_list, want.senders);
-        expect_same_members(host.env_rcpt_list, want.rcpts);
-        EXPECT_EQ(host.env_sender_count, want.senders.size());
-        EXPECT_EQ(host.env_rcpt_count, want.rcpts.size());
+            expect_same_pair(host.envelope.pairs[i], want.pairs[i], i);
+        expect_same_members(host.envelope.senders, want.senders);
+        expect_same_members(host.envelope.recipients, want.rcpts);
+        EXPECT_EQ(count_of(host.envelope.senders), want.senders.size());
+        EXPECT_EQ(count_of(host.envelope.recipients), want.rcpts.size());
     }
 }
 

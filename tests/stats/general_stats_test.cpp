@@ -31,20 +31,20 @@ const host_info& build(const std::string& log)
 TEST(GeneralStats, RatesNeedAMinuteAndAnHour)
 {
     const host_info& h = build(message("Q1", "1 10:00:00", "1 10:01:30", "Sent"));
-    EXPECT_EQ(h.total_time, 90);
-    EXPECT_DOUBLE_EQ(h.in_per_sec, 1.0 / 90);
-    EXPECT_DOUBLE_EQ(h.in_per_min, 1 / 1.5);
-    EXPECT_EQ(h.in_per_hour, 0);
-    EXPECT_EQ(h.in_avg_size, 100);
+    EXPECT_EQ(h.general.total_time, 90);
+    EXPECT_DOUBLE_EQ(h.general.in_per_sec, 1.0 / 90);
+    EXPECT_DOUBLE_EQ(h.general.in_per_min, 1 / 1.5);
+    EXPECT_EQ(h.general.in_per_hour, 0);
+    EXPECT_EQ(h.general.in_avg_size, 100);
 
     const host_info& short_log = build(message("Q1", "1 10:00:00", "1 10:00:59", "Sent"));
-    EXPECT_EQ(short_log.in_per_min, 0);
-    EXPECT_GT(short_log.in_per_sec, 0);
+    EXPECT_EQ(short_log.general.in_per_min, 0);
+    EXPECT_GT(short_log.general.in_per_sec, 0);
 
     const host_info& empty = build(at("1 10:00:00", "Q1: lost input channel"));
-    EXPECT_EQ(empty.in_avg_size, 0);
-    EXPECT_EQ(empty.in_per_sec, 0);
-    EXPECT_EQ(empty.out_messages, 0u);
+    EXPECT_EQ(empty.general.in_avg_size, 0);
+    EXPECT_EQ(empty.general.in_per_sec, 0);
+    EXPECT_EQ(empty.general.out_messages, 0u);
 }
 
 TEST(GeneralStats, ConnectsAgreeWithTheirDistributions)
@@ -56,27 +56,27 @@ TEST(GeneralStats, ConnectsAgreeWithTheirDistributions)
         at("1 14:00:00", "Q5: Milter: connect: host=h, addr=192.0.2.9, reject=554 no") +
         at("1 15:00:00", "Q6: client [192.0.2.3] did not issue MAIL") +
         at("1 16:00:00", "Q7: <x@example.org>... User unknown"));
-    EXPECT_EQ(h.in_connects, 6u);
-    EXPECT_EQ(h.in_messages, 2u);
+    EXPECT_EQ(h.general.in_connects, 6u);
+    EXPECT_EQ(h.general.in_messages, 2u);
     unsigned hours = 0, days = 0;
-    for (unsigned n : h.hour_connects)
+    for (unsigned n : h.general.hour_connects)
         hours += n;
-    for (unsigned n : h.wday_connects)
+    for (unsigned n : h.general.wday_connects)
         days += n;
-    EXPECT_EQ(hours, h.in_connects);
-    EXPECT_EQ(days, h.in_connects);
+    EXPECT_EQ(hours, h.general.in_connects);
+    EXPECT_EQ(days, h.general.in_connects);
     // The virus counts in the hour its message came in.
-    EXPECT_EQ(h.hour_viruses[9], 1u);
-    EXPECT_EQ(h.hour_viruses[10], 0u);
-    EXPECT_EQ(h.hour_out[10], 1u);
-    EXPECT_EQ(h.out_viruses, 1u);
-    EXPECT_EQ(h.out_unknown_user, 1u) << "User unknown lines count as unknown-user deliveries";
-    EXPECT_EQ(h.hour_rejects[13], 1u);
-    EXPECT_EQ(h.hour_rejects[14], 1u);
+    EXPECT_EQ(h.general.hour_viruses[9], 1u);
+    EXPECT_EQ(h.general.hour_viruses[10], 0u);
+    EXPECT_EQ(h.general.hour_out[10], 1u);
+    EXPECT_EQ(h.general.out_viruses, 1u);
+    EXPECT_EQ(h.general.out_unknown_user, 1u) << "User unknown lines count as unknown-user deliveries";
+    EXPECT_EQ(h.general.hour_rejects[13], 1u);
+    EXPECT_EQ(h.general.hour_rejects[14], 1u);
     // 1 December 2026 is a Tuesday, 2 December a Wednesday.
-    EXPECT_EQ(h.wday_mday[2], 1);
-    EXPECT_EQ(h.wday_mday[3], 2);
-    EXPECT_EQ(h.wday_mday[4], 0);
+    EXPECT_EQ(h.general.wday_mday[2], 1);
+    EXPECT_EQ(h.general.wday_mday[3], 2);
+    EXPECT_EQ(h.general.wday_mday[4], 0);
 }
 
 TEST(GeneralStats, WdayMdayTakesTheFirstEventInListOrder)
@@ -84,7 +84,7 @@ TEST(GeneralStats, WdayMdayTakesTheFirstEventInListOrder)
     // The pending sender of 8 December is counted before the non-active client of 1 December.
     const host_info& h = build(at("1 10:00:00", "Q6: client [192.0.2.3] did not issue MAIL") +
                                at("8 10:00:00", "Q1: from=<a@b.c>, size=1"));
-    EXPECT_EQ(h.wday_mday[2], 8);
+    EXPECT_EQ(h.general.wday_mday[2], 8);
 }
 
 TEST(GeneralStats, StatusTextsMergeWithoutRegardToCase)
@@ -93,13 +93,13 @@ TEST(GeneralStats, StatusTextsMergeWithoutRegardToCase)
                                message("Q2", "1 10:00:00", "1 10:00:01", "deferred: TIMEOUT") +
                                message("Q3", "1 10:00:00", "1 10:00:01", "Sent (ok)") +
                                message("Q4", "1 10:00:00", "1 10:00:01", "SENT"));
-    EXPECT_EQ(h.status_distinct, 2u);
-    EXPECT_EQ(h.status_total, 4u);
-    ASSERT_NE(h.status_list.head, nullptr);
-    EXPECT_STREQ(h.status_list.head->text, "Deferred: timeout");
-    EXPECT_EQ(h.status_list.head->count, 2u);
-    EXPECT_STREQ(h.status_list.tail->text, "Sent");
-    EXPECT_EQ(h.status_list.tail->count, 2u);
+    EXPECT_EQ(count_of(h.general.statuses), 2u);
+    EXPECT_EQ(h.general.status_total, 4u);
+    ASSERT_FALSE(h.general.statuses.empty());
+    EXPECT_STREQ(h.general.statuses.front().text, "Deferred: timeout");
+    EXPECT_EQ(h.general.statuses.front().count, 2u);
+    EXPECT_STREQ(h.general.statuses.back().text, "Sent");
+    EXPECT_EQ(h.general.statuses.back().count, 2u);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include <tuple>
 #include <vector>
 
-#include "stats/host_info.h"
+#include "model/host_info.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -80,24 +80,24 @@ TEST(MilterStats, RecipientsDifferingOnlyInCaseMakeOneRecord)
                              "from=<a@example.org>, size=2500, relay=mail.example.org [192.0.2.1]")),
               0);
     const host_info& h = host_table[0];
-    ASSERT_EQ(h.milrej_list.size(), 1u);
-    EXPECT_EQ(h.milrej_count, 1u);
-    EXPECT_EQ(h.milrej_refs, 2u);
-    const milter_reject_stat& r = h.milrej_list[0];
+    ASSERT_EQ(h.milter.rejects.size(), 1u);
+    EXPECT_EQ(count_of(h.milter.rejects), 1u);
+    EXPECT_EQ(h.milter.refs, 2u);
+    const milter_reject_stat& r = h.milter.rejects[0];
     EXPECT_EQ(r.count, 2u);
     EXPECT_EQ(r.size, 4000);
-    EXPECT_EQ(h.milrej_size, 4000);
+    EXPECT_EQ(h.milter.size, 4000);
     EXPECT_STREQ(r.env_to, "Bob@Example.net") << "the record keeps the first recipient";
     EXPECT_EQ(r.first_time, utc(1, 10, 0, 0)) << "the milter line's time";
     EXPECT_EQ(r.last_time, utc(1, 10, 1, 7)) << "a merge that compared recipients takes the sender line's time";
     // The recipient table compares exactly.
-    ASSERT_EQ(h.milrej_rcpt_list.size(), 2u);
-    EXPECT_EQ(h.milrej_rcpt_count, 2u);
-    EXPECT_EQ(h.milrej_rcpt_refs, 2u);
-    EXPECT_STREQ(h.milrej_rcpt_list[0].name, "Bob@Example.net");
-    EXPECT_EQ(h.milrej_rcpt_list[0].size, 1500);
-    EXPECT_STREQ(h.milrej_rcpt_list[1].name, "bob@example.net");
-    EXPECT_EQ(h.milrej_rcpt_list[1].size, 2500);
+    ASSERT_EQ(h.milter.recipients.size(), 2u);
+    EXPECT_EQ(count_of(h.milter.recipients), 2u);
+    EXPECT_EQ(h.milter.recipient_refs, 2u);
+    EXPECT_STREQ(h.milter.recipients[0].name, "Bob@Example.net");
+    EXPECT_EQ(h.milter.recipients[0].size, 1500);
+    EXPECT_STREQ(h.milter.recipients[1].name, "bob@example.net");
+    EXPECT_EQ(h.milter.recipients[1].size, 2500);
 }
 
 TEST(MilterStats, DifferentRecipientsMakeTwoRecords)
@@ -107,17 +107,17 @@ TEST(MilterStats, DifferentRecipientsMakeTwoRecords)
                     rejected("Q3", "1 10:02:00", to_rcpt("X@example.net"), "1 10:02:05", sender_line)),
               0);
     const host_info& h = host_table[0];
-    ASSERT_EQ(h.milrej_list.size(), 2u);
-    EXPECT_EQ(h.milrej_count, 2u);
-    EXPECT_EQ(h.milrej_refs, 3u);
-    EXPECT_STREQ(h.milrej_list[0].env_to, "x@example.net");
-    EXPECT_EQ(h.milrej_list[0].count, 2u);
-    EXPECT_STREQ(h.milrej_list[1].env_to, "y@example.net");
-    EXPECT_EQ(h.milrej_list[1].count, 1u);
-    EXPECT_EQ(h.milrej_list[1].first_time, h.milrej_list[1].last_time);
-    EXPECT_EQ(h.milrej_rcpt_list.size(), 3u);
-    EXPECT_EQ(h.rej_reason_list.size(), 1u);
-    EXPECT_EQ(h.rej_reason_list[0].count, 3u);
+    ASSERT_EQ(h.milter.rejects.size(), 2u);
+    EXPECT_EQ(count_of(h.milter.rejects), 2u);
+    EXPECT_EQ(h.milter.refs, 3u);
+    EXPECT_STREQ(h.milter.rejects[0].env_to, "x@example.net");
+    EXPECT_EQ(h.milter.rejects[0].count, 2u);
+    EXPECT_STREQ(h.milter.rejects[1].env_to, "y@example.net");
+    EXPECT_EQ(h.milter.rejects[1].count, 1u);
+    EXPECT_EQ(h.milter.rejects[1].first_time, h.milter.rejects[1].last_time);
+    EXPECT_EQ(h.milter.recipients.size(), 3u);
+    EXPECT_EQ(h.milter.reasons.size(), 1u);
+    EXPECT_EQ(h.milter.reasons[0].count, 3u);
 }
 
 TEST(MilterStats, RejectWithoutRecipientMergesIntoTheFirstRecordOfItsKey)
@@ -128,14 +128,14 @@ TEST(MilterStats, RejectWithoutRecipientMergesIntoTheFirstRecordOfItsKey)
                              sender_line)),
               0);
     const host_info& h = host_table[0];
-    ASSERT_EQ(h.milrej_list.size(), 2u);
-    EXPECT_EQ(h.milrej_list[0].count, 2u);
-    EXPECT_EQ(h.milrej_list[0].size, 3000);
-    EXPECT_EQ(h.milrej_list[0].last_time, utc(1, 10, 0, 0)) << "no recipients were compared";
-    EXPECT_EQ(h.milrej_list[1].count, 1u);
-    EXPECT_EQ(h.milrej_refs, 3u);
-    EXPECT_EQ(h.milrej_rcpt_refs, 2u) << "a reject without recipient adds no recipient";
-    EXPECT_EQ(h.rej_reason_refs, 3u);
+    ASSERT_EQ(h.milter.rejects.size(), 2u);
+    EXPECT_EQ(h.milter.rejects[0].count, 2u);
+    EXPECT_EQ(h.milter.rejects[0].size, 3000);
+    EXPECT_EQ(h.milter.rejects[0].last_time, utc(1, 10, 0, 0)) << "no recipients were compared";
+    EXPECT_EQ(h.milter.rejects[1].count, 1u);
+    EXPECT_EQ(h.milter.refs, 3u);
+    EXPECT_EQ(h.milter.recipient_refs, 2u) << "a reject without recipient adds no recipient";
+    EXPECT_EQ(h.milter.reason_refs, 3u);
 }
 
 TEST(MilterStats, RecordWithoutRecipientAbsorbsLaterRejects)
@@ -146,14 +146,14 @@ TEST(MilterStats, RecordWithoutRecipientAbsorbsLaterRejects)
                     rejected("Q3", "1 10:02:00", to_rcpt("y@example.net"), "1 10:02:05", sender_line)),
               0);
     const host_info& h = host_table[0];
-    ASSERT_EQ(h.milrej_list.size(), 1u);
-    const milter_reject_stat& r = h.milrej_list[0];
+    ASSERT_EQ(h.milter.rejects.size(), 1u);
+    const milter_reject_stat& r = h.milter.rejects[0];
     EXPECT_EQ(r.count, 3u);
     EXPECT_EQ(r.env_to, nullptr);
     EXPECT_EQ(r.to_host, nullptr);
     EXPECT_EQ(r.last_time, utc(1, 10, 0, 0));
-    ASSERT_EQ(h.milrej_rcpt_list.size(), 2u);
-    EXPECT_EQ(h.milrej_rcpt_count, 2u);
+    ASSERT_EQ(h.milter.recipients.size(), 2u);
+    EXPECT_EQ(count_of(h.milter.recipients), 2u);
 }
 
 TEST(MilterStats, KeysCompareExactlyAndAbsentKeysOnlyMatchAbsentOnes)
@@ -172,9 +172,9 @@ TEST(MilterStats, KeysCompareExactlyAndAbsentKeysOnlyMatchAbsentOnes)
                     rejected("Q8", "1 10:01:10", to_rcpt("x@t.net"), "1 10:01:15", no_sender)),
               0);
     const host_info& h = host_table[0];
-    ASSERT_EQ(h.milrej_list.size(), 6u);
+    ASSERT_EQ(h.milter.rejects.size(), 6u);
     std::vector<std::tuple<std::string, std::string, std::string, unsigned>> got;
-    for (const milter_reject_stat& r : h.milrej_list)
+    for (const milter_reject_stat& r : h.milter.rejects)
         got.emplace_back(text(r.env_from), text(r.relay_name), text(r.reason), r.count);
     std::vector<std::tuple<std::string, std::string, std::string, unsigned>> want = {
         {"a@example.org", "mail.example.org", "550 5.7.1 Spam", 1},
@@ -185,13 +185,13 @@ TEST(MilterStats, KeysCompareExactlyAndAbsentKeysOnlyMatchAbsentOnes)
         {"(null)", "(null)", "550 5.7.1 Spam", 2},
     };
     EXPECT_EQ(got, want);
-    ASSERT_EQ(h.rej_reason_list.size(), 2u);
-    EXPECT_EQ(h.rej_reason_count, 2u);
-    EXPECT_EQ(h.rej_reason_list[0].count, 7u);
-    EXPECT_EQ(h.rej_reason_list[1].count, 1u);
-    EXPECT_EQ(h.rej_reason_refs, 8u);
-    ASSERT_EQ(h.milrej_rcpt_list.size(), 1u);
-    EXPECT_EQ(h.milrej_rcpt_list[0].count, 8u);
+    ASSERT_EQ(h.milter.reasons.size(), 2u);
+    EXPECT_EQ(count_of(h.milter.reasons), 2u);
+    EXPECT_EQ(h.milter.reasons[0].count, 7u);
+    EXPECT_EQ(h.milter.reasons[1].count, 1u);
+    EXPECT_EQ(h.milter.reason_refs, 8u);
+    ASSERT_EQ(h.milter.recipients.size(), 1u);
+    EXPECT_EQ(h.milter.recipients[0].count, 8u);
 }
 
 TEST(MilterStats, SizeZeroIsCountedWithoutChangingSizes)
@@ -201,14 +201,14 @@ TEST(MilterStats, SizeZeroIsCountedWithoutChangingSizes)
                     rejected("Q2", "1 10:01:00", to_rcpt("x@t.net"), "1 10:01:05", no_size)),
               0);
     const host_info& h = host_table[0];
-    ASSERT_EQ(h.milrej_list.size(), 1u);
-    EXPECT_EQ(h.milrej_list[0].count, 2u);
-    EXPECT_EQ(h.milrej_list[0].size, 0);
-    EXPECT_EQ(h.milrej_size, 0);
-    EXPECT_EQ(h.milrej_refs, 2u);
-    EXPECT_EQ(h.milrej_rcpt_list[0].count, 2u);
-    EXPECT_EQ(h.milrej_rcpt_list[0].size, 0);
-    EXPECT_EQ(h.rej_reason_refs, 2u);
+    ASSERT_EQ(h.milter.rejects.size(), 1u);
+    EXPECT_EQ(h.milter.rejects[0].count, 2u);
+    EXPECT_EQ(h.milter.rejects[0].size, 0);
+    EXPECT_EQ(h.milter.size, 0);
+    EXPECT_EQ(h.milter.refs, 2u);
+    EXPECT_EQ(h.milter.recipients[0].count, 2u);
+    EXPECT_EQ(h.milter.recipients[0].size, 0);
+    EXPECT_EQ(h.milter.reason_refs, 2u);
 }
 
 TEST(MilterStats, RecordTakesItsFieldsFromTheSenderAndTheMilterLine)
@@ -216,7 +216,7 @@ TEST(MilterStats, RecordTakesItsFieldsFromTheSenderAndTheMilterLine)
     ASSERT_EQ(build(rejected("Q1", "2 23:59:59", to_rcpt("Bob@mx.Example.net", "554 <bad> thing"), "3 00:00:03",
                              sender_line)),
               0);
-    const milter_reject_stat& r = host_table[0].milrej_list[0];
+    const milter_reject_stat& r = host_table[0].milter.rejects[0];
     EXPECT_STREQ(r.date, "20261202") << "the date of the milter line";
     EXPECT_STREQ(r.env_from, "a@example.org");
     EXPECT_STREQ(r.from_host, "example.org");
@@ -245,16 +245,16 @@ TEST(MilterStats, ConnectRejectsAndHostsKeepTheirOwnTables)
               0);
     ASSERT_EQ(hosts_found, 2u);
     const host_info& h1 = host_table[0];
-    ASSERT_EQ(h1.milrej_list.size(), 1u);
-    EXPECT_STREQ(h1.milrej_list[0].env_from, "EMPTY_ADDRESS");
-    EXPECT_STREQ(h1.milrej_list[0].relay_name, "bad.example.com");
-    EXPECT_STREQ(h1.milrej_list[0].relay_ip, "198.51.100.7");
-    EXPECT_EQ(h1.milrej_list[0].count, 2u);
-    EXPECT_EQ(h1.milrej_rcpt_count, 0u);
+    ASSERT_EQ(h1.milter.rejects.size(), 1u);
+    EXPECT_STREQ(h1.milter.rejects[0].env_from, "EMPTY_ADDRESS");
+    EXPECT_STREQ(h1.milter.rejects[0].relay_name, "bad.example.com");
+    EXPECT_STREQ(h1.milter.rejects[0].relay_ip, "198.51.100.7");
+    EXPECT_EQ(h1.milter.rejects[0].count, 2u);
+    EXPECT_EQ(count_of(h1.milter.recipients), 0u);
     const host_info& h2 = host_table[1];
-    EXPECT_EQ(h2.milrej_count, 1u);
-    EXPECT_EQ(h2.rej_reason_count, 1u);
-    EXPECT_EQ(h2.milrej_rcpt_count, 1u);
+    EXPECT_EQ(count_of(h2.milter.rejects), 1u);
+    EXPECT_EQ(count_of(h2.milter.reasons), 1u);
+    EXPECT_EQ(count_of(h2.milter.recipients), 1u);
 }
 
 // Making every arena allocation after the n-th fail, for growing n, meets
@@ -287,7 +287,7 @@ TEST(MilterStats, EachFailureWritesItsMessageAndEndsTheBuild)
 TEST(MilterStats, AnAddressWithoutAtSignIsNoFailedSplit)
 {
     ASSERT_EQ(build(rejected("Q1", "1 10:00:00", to_rcpt("postmaster"), "1 10:00:05", sender_line)), 0);
-    const milter_reject_stat& r = host_table[0].milrej_list[0];
+    const milter_reject_stat& r = host_table[0].milter.rejects[0];
     EXPECT_STREQ(r.env_to, "postmaster");
     EXPECT_EQ(r.to_host, nullptr);
     EXPECT_EQ(r.to_name_info.user_name, nullptr);
@@ -314,7 +314,7 @@ bool same(const char* a, const char* b)
 std::vector<plain_reject> linear_walk(const host_info& h)
 {
     std::vector<plain_reject> table;
-    for (const milter_chain_item* item = h.milter_chain.head; item; item = item->next) {
+    for (const milter_chain_item* item = h.messages.milter_chain.head; item; item = item->next) {
         const msg_milter& m = *item->p_mil;
         const msg_from& f = *item->p_from;
         bool matched = false;
@@ -362,7 +362,7 @@ TEST(MilterStats, TablesAgreeWithALinearWalkOverCollidingKeys)
     ASSERT_EQ(build(log), 0);
     const host_info& h = host_table[0];
     std::vector<plain_reject> got;
-    for (const milter_reject_stat& r : h.milrej_list)
+    for (const milter_reject_stat& r : h.milter.rejects)
         got.push_back({r.env_from, r.relay_name, r.reason, r.env_to, r.count, r.size, r.first_time, r.last_time});
     std::vector<plain_reject> want = linear_walk(h);
     ASSERT_EQ(got.size(), want.size());
@@ -375,15 +375,15 @@ TEST(MilterStats, TablesAgreeWithALinearWalkOverCollidingKeys)
         EXPECT_EQ(got[i].first, want[i].first) << "record " << i;
         EXPECT_EQ(got[i].last, want[i].last) << "record " << i;
     }
-    EXPECT_EQ(h.milrej_count, want.size());
-    EXPECT_EQ(h.milrej_refs, 3000u);
-    EXPECT_EQ(h.rej_reason_count, 3u);
-    EXPECT_EQ(h.rej_reason_refs, 3000u);
-    EXPECT_EQ(h.milrej_rcpt_count, 4u);
+    EXPECT_EQ(count_of(h.milter.rejects), want.size());
+    EXPECT_EQ(h.milter.refs, 3000u);
+    EXPECT_EQ(count_of(h.milter.reasons), 3u);
+    EXPECT_EQ(h.milter.reason_refs, 3000u);
+    EXPECT_EQ(count_of(h.milter.recipients), 4u);
     unsigned rcpt_refs = 0;
-    for (const env_mem_stat& m : h.milrej_rcpt_list)
+    for (const env_mem_stat& m : h.milter.recipients)
         rcpt_refs += m.count;
-    EXPECT_EQ(h.milrej_rcpt_refs, rcpt_refs);
+    EXPECT_EQ(h.milter.recipient_refs, rcpt_refs);
 }
 
 }  // namespace

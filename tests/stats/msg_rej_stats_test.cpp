@@ -15,7 +15,7 @@
 
 #include "driver/settings.h"
 #include "report/msg_rej_report.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -104,7 +104,7 @@ std::string record_text(const msg_rej_stat& r)
 std::vector<std::string> records(const host_info& h)
 {
     std::vector<std::string> out;
-    for (const msg_rej_stat& r : h.msg_rej_list)
+    for (const msg_rej_stat& r : h.msg_rej)
         out.push_back(record_text(r));
     return out;
 }
@@ -144,11 +144,11 @@ TEST(MsgRejStats, PairRecordTakesItsStatusClasses)
     env_pair_stat pair = env_pair("s1", "t1", 3);
     add_status(h, pair, "Sent (ok)", 1);
     add_status(h, pair, "Deferred: timeout", 2);
-    h.env_pair_list.push_back(pair);
+    h.envelope.pairs.push_back(pair);
     ASSERT_EQ(build_quietly(), 0);
     EXPECT_EQ(records(h), (std::vector<std::string>{"s1|t1|10.0.0.1|r1|r2|10.0.0.2|20261206|3 1 0 2 0"}));
-    EXPECT_EQ(h.msg_rej_count, 1u);
-    const msg_rej_stat& r = h.msg_rej_list[0];
+    EXPECT_EQ(count_of(h.msg_rej), 1u);
+    const msg_rej_stat& r = h.msg_rej[0];
     EXPECT_NE(r.envfrom, pair.sender);  // own copies
     EXPECT_NE(r.date, pair.date);
     EXPECT_NE(r.relayfrom_ip, pair.from_ip);
@@ -163,9 +163,9 @@ TEST(MsgRejStats, StatusClassesIgnoreLetterCaseAndLookOnlyAtTheStart)
     add_status(h, pair, "virus found", 4);
     add_status(h, pair, "VIRUS", 8);
     add_status(h, pair, "rejected: Virus", 16);
-    h.env_pair_list.push_back(pair);
+    h.envelope.pairs.push_back(pair);
     ASSERT_EQ(build_quietly(), 0);
-    const msg_rej_stat& r = h.msg_rej_list[0];
+    const msg_rej_stat& r = h.msg_rej[0];
     EXPECT_EQ(r.sent, 3u);
     EXPECT_EQ(r.virus, 12u);
     EXPECT_EQ(r.other, 16u);
@@ -179,10 +179,10 @@ TEST(MsgRejStats, OtherRecipientsFollowTheirPairWithTheirOwnCount)
     add_status(h, pair, "Sent", 3);
     add_other(h, pair, "o1", 2);
     add_other(h, pair, "o2", 1);
-    h.env_pair_list.push_back(pair);
-    h.env_pair_list.push_back(env_pair("s2", "t2", 1));
-    h.milrej_list.push_back(milter_reject("s3", nullptr, 4));
-    h.milrej_list.push_back(milter_reject("s4", "t4", 1));
+    h.envelope.pairs.push_back(pair);
+    h.envelope.pairs.push_back(env_pair("s2", "t2", 1));
+    h.milter.rejects.push_back(milter_reject("s3", nullptr, 4));
+    h.milter.rejects.push_back(milter_reject("s4", "t4", 1));
     ASSERT_EQ(build_quietly(), 0);
     EXPECT_EQ(records(h), (std::vector<std::string>{
                               "s1|t1|10.0.0.1|r1|r2|10.0.0.2|20261206|3 3 0 0 0",
@@ -192,7 +192,7 @@ TEST(MsgRejStats, OtherRecipientsFollowTheirPairWithTheirOwnCount)
                               "s3|<absent>|10.0.0.1|r1|<absent>|<absent>|20261205|0 0 0 0 4",
                               "s4|t4|10.0.0.1|r1|<absent>|<absent>|20261205|0 0 0 0 1",
                           }));
-    EXPECT_EQ(h.msg_rej_count, 6u);
+    EXPECT_EQ(count_of(h.msg_rej), 6u);
 }
 
 TEST(MsgRejStats, AbsentTextsStayAbsent)
@@ -200,8 +200,8 @@ TEST(MsgRejStats, AbsentTextsStayAbsent)
     host_info& h = fresh_host();
     env_pair_stat pair{};
     pair.count = 1;
-    h.env_pair_list.push_back(pair);
-    h.milrej_list.push_back(milter_reject_stat{});
+    h.envelope.pairs.push_back(pair);
+    h.milter.rejects.push_back(milter_reject_stat{});
     ASSERT_EQ(build_quietly(), 0);
     EXPECT_EQ(records(h), (std::vector<std::string>{
                               "<absent>|<absent>|<absent>|<absent>|<absent>|<absent>|<absent>|1 0 0 0 0",
@@ -213,8 +213,8 @@ TEST(MsgRejStats, WithoutTablesThereAreNoRecords)
 {
     host_info& h = fresh_host();
     ASSERT_EQ(build_quietly(), 0);
-    EXPECT_EQ(h.msg_rej_count, 0u);
-    EXPECT_TRUE(h.msg_rej_list.empty());
+    EXPECT_EQ(count_of(h.msg_rej), 0u);
+    EXPECT_TRUE(h.msg_rej.empty());
     EXPECT_EQ(written(), "");
 }
 
@@ -235,8 +235,8 @@ TEST(MsgRejStats, MemoryFailuresNameTheirRecord)
         host_info& h = fresh_host();
         env_pair_stat pair = env_pair("s1", "t1", 1);
         add_other(h, pair, "o1", 1);
-        h.env_pair_list.push_back(pair);
-        h.milrej_list.push_back(milter_reject("s3", "t3", 1));
+        h.envelope.pairs.push_back(pair);
+        h.milter.rejects.push_back(milter_reject("s3", "t3", 1));
         h.memory.fail_after(c.allocations_left);
         std::string errors;
         EXPECT_EQ(build_quietly(&errors), 1) << c.allocations_left;
@@ -253,7 +253,7 @@ TEST(MsgRejFile, PairLineCarriesOnlyTheCountsThatAreNotZero)
     add_status(h, pair, "Sent", 1);
     add_status(h, pair, "Deferred", 2);
     add_other(h, pair, "o1", 2);
-    h.env_pair_list.push_back(pair);
+    h.envelope.pairs.push_back(pair);
     ASSERT_EQ(build_quietly(), 0);
     EXPECT_EQ(written(),
               "host='mx1' date='20261206' envfrom='s1' relayfrom='r1 (10.0.0.1)' envrcpt='t1' "
@@ -265,8 +265,8 @@ TEST(MsgRejFile, PairLineCarriesOnlyTheCountsThatAreNotZero)
 TEST(MsgRejFile, MilterRejectLines)
 {
     host_info& h = fresh_host();
-    h.milrej_list.push_back(milter_reject("s3", nullptr, 4));
-    h.milrej_list.push_back(milter_reject("s4", "t4", 1));
+    h.milter.rejects.push_back(milter_reject("s3", nullptr, 4));
+    h.milter.rejects.push_back(milter_reject("s4", "t4", 1));
     ASSERT_EQ(build_quietly(), 0);
     EXPECT_EQ(written(),
               "host='mx1' date='20261205' envfrom='s3' relayfrom='r1 (10.0.0.1)' rejmilter='4'\n"
@@ -276,8 +276,8 @@ TEST(MsgRejFile, MilterRejectLines)
 TEST(MsgRejFile, EveryKeyInItsPlace)
 {
     host_info& h = fresh_host();
-    h.msg_rej_list.push_back({"f", "t", "1.1.1.1", "rf", "rt", "2.2.2.2", "D", 1, 2, 3, 4, 5});
-    h.msg_rej_list.push_back({"f", "t", nullptr, "rf", "rt", nullptr, "D", 0, 0, 0, 0, 0});
+    h.msg_rej.push_back({"f", "t", "1.1.1.1", "rf", "rt", "2.2.2.2", "D", 1, 2, 3, 4, 5});
+    h.msg_rej.push_back({"f", "t", nullptr, "rf", "rt", nullptr, "D", 0, 0, 0, 0, 0});
     EXPECT_EQ(written(),
               "host='mx1' date='D' envfrom='f' relayfrom='rf (1.1.1.1)' envrcpt='t' relayto='rt (2.2.2.2)' "
               "accepted='1' sent='2' virus='3' other='4' rejmilter='5'\n"
@@ -287,8 +287,8 @@ TEST(MsgRejFile, EveryKeyInItsPlace)
 TEST(MsgRejFile, AbsentTextsPrintAsNull)
 {
     host_info& h = fresh_host();
-    h.msg_rej_list.push_back({nullptr, nullptr, nullptr, nullptr, nullptr, "3.3.3.3", nullptr, 1, 0, 0, 0, 0});
-    h.msg_rej_list.push_back({nullptr, nullptr, "1.1.1.1", nullptr, nullptr, nullptr, nullptr, 0, 0, 0, 0, 0});
+    h.msg_rej.push_back({nullptr, nullptr, nullptr, nullptr, nullptr, "3.3.3.3", nullptr, 1, 0, 0, 0, 0});
+    h.msg_rej.push_back({nullptr, nullptr, "1.1.1.1", nullptr, nullptr, nullptr, nullptr, 0, 0, 0, 0, 0});
     EXPECT_EQ(written(),
               "host='mx1' date='(null)' envfrom='(null)' relayfrom='(null)' accepted='1'\n"
               "host='mx1' date='(null)' envfrom='(null)' relayfrom='(null) (1.1.1.1)'\n");
@@ -298,7 +298,7 @@ TEST(MsgRejFile, TheLineHeadIsCutAt511Characters)
 {
     host_info& h = fresh_host();
     std::string sender(600, 's');
-    h.msg_rej_list.push_back({sender.c_str(), nullptr, nullptr, "r", nullptr, nullptr, "D", 1, 0, 0, 0, 0});
+    h.msg_rej.push_back({sender.c_str(), nullptr, nullptr, "r", nullptr, nullptr, "D", 1, 0, 0, 0, 0});
     std::string head = "host='mx1' date='D' envfrom='" + sender + "'";
     EXPECT_EQ(written(), head.substr(0, 511) + " relayfrom='r' accepted='1'\n");
 }
@@ -309,8 +309,8 @@ TEST(MsgRejFile, HostsInTableOrderAndTheFormatDoesNotMatter)
     clear_host_table();
     host_info& first = *find_or_add_host("mx1");
     host_info& second = *find_or_add_host("mx2");
-    second.msg_rej_list.push_back({"b", nullptr, nullptr, "r", nullptr, nullptr, "D", 1, 0, 0, 0, 0});
-    first.msg_rej_list.push_back({"a", nullptr, nullptr, "r", nullptr, nullptr, "D", 1, 0, 0, 0, 0});
+    second.msg_rej.push_back({"b", nullptr, nullptr, "r", nullptr, nullptr, "D", 1, 0, 0, 0, 0});
+    first.msg_rej.push_back({"a", nullptr, nullptr, "r", nullptr, nullptr, "D", 1, 0, 0, 0, 0});
     const std::string expected = "host='mx1' date='D' envfrom='a' relayfrom='r' accepted='1'\n"
                                  "host='mx2' date='D' envfrom='b' relayfrom='r' accepted='1'\n";
     EXPECT_EQ(written(0), expected);
@@ -321,7 +321,7 @@ TEST(MsgRejFile, HostsInTableOrderAndTheFormatDoesNotMatter)
 TEST(MsgRejFile, AnEmptyPathWritesToStandardOutput)
 {
     host_info& h = fresh_host();
-    h.msg_rej_list.push_back({"a", nullptr, nullptr, "r", nullptr, nullptr, "D", 1, 0, 0, 0, 0});
+    h.msg_rej.push_back({"a", nullptr, nullptr, "r", nullptr, nullptr, "D", 1, 0, 0, 0, 0});
     testing::internal::CaptureStdout();
     EXPECT_EQ(write_msg_rej_stat("", 1), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "host='mx1' date='D' envfrom='a' relayfrom='r' accepted='1'\n");

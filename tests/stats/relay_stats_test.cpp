@@ -54,30 +54,30 @@ TEST(RelayStats, DeliveryWithoutRelayNameCountsOnlyTheSender)
 {
     host_info& h = build(from_line("Q1", "a@example.org", 100, "in.example.org [192.0.2.1]") +
                          to_line_without_relay("Q1", "b@example.net"));
-    ASSERT_EQ(h.msg_chains, 1u);
-    EXPECT_EQ(h.relay_pair_count, 0u);
-    EXPECT_EQ(h.relay_pair_refs, 0u);
-    EXPECT_TRUE(h.relay_pair_list.empty());
-    EXPECT_EQ(h.relay_rcpt_count, 0u);
-    EXPECT_TRUE(h.relay_rcpt_list.empty());
-    ASSERT_EQ(h.relay_sender_list.size(), 1u);
-    EXPECT_EQ(h.relay_sender_count, 1u);
-    EXPECT_STREQ(h.relay_sender_list[0].name, "in.example.org");
-    EXPECT_EQ(h.relay_sender_list[0].count, 1u);
-    EXPECT_EQ(h.relay_sender_list[0].size, 100);
+    ASSERT_EQ(h.messages.msg_chains, 1u);
+    EXPECT_EQ(count_of(h.relay.pairs), 0u);
+    EXPECT_EQ(h.relay.pair_refs, 0u);
+    EXPECT_TRUE(h.relay.pairs.empty());
+    EXPECT_EQ(count_of(h.relay.recipients), 0u);
+    EXPECT_TRUE(h.relay.recipients.empty());
+    ASSERT_EQ(h.relay.senders.size(), 1u);
+    EXPECT_EQ(count_of(h.relay.senders), 1u);
+    EXPECT_STREQ(h.relay.senders[0].name, "in.example.org");
+    EXPECT_EQ(h.relay.senders[0].count, 1u);
+    EXPECT_EQ(h.relay.senders[0].size, 100);
 }
 
 TEST(RelayStats, SenderWithoutRelayNameCountsOnlyTheRecipient)
 {
     host_info& h = build(at("10:00:00", "Q1: from=<a@example.org>, size=70, class=0, nrcpts=1") +
                          to_line("Q1", "b@example.net", "out.example.net. [198.51.100.1]"));
-    ASSERT_EQ(h.msg_chains, 1u);
-    EXPECT_TRUE(h.relay_pair_list.empty());
-    EXPECT_TRUE(h.relay_sender_list.empty());
-    EXPECT_EQ(h.relay_sender_count, 0u);
-    ASSERT_EQ(h.relay_rcpt_list.size(), 1u);
-    EXPECT_STREQ(h.relay_rcpt_list[0].name, "out.example.net");
-    EXPECT_EQ(h.relay_rcpt_list[0].size, 70);
+    ASSERT_EQ(h.messages.msg_chains, 1u);
+    EXPECT_TRUE(h.relay.pairs.empty());
+    EXPECT_TRUE(h.relay.senders.empty());
+    EXPECT_EQ(count_of(h.relay.senders), 0u);
+    ASSERT_EQ(h.relay.recipients.size(), 1u);
+    EXPECT_STREQ(h.relay.recipients[0].name, "out.example.net");
+    EXPECT_EQ(h.relay.recipients[0].size, 70);
 }
 
 TEST(RelayStats, NamesDifferingInCaseAreSeparate)
@@ -86,17 +86,17 @@ TEST(RelayStats, NamesDifferingInCaseAreSeparate)
                          to_line("Q1", "b@example.net", "out.example.net. [198.51.100.1]") +
                          from_line("Q2", "a@example.org", 20, "IN.example.org [192.0.2.1]") +
                          to_line("Q2", "b@example.net", "OUT.example.net. [198.51.100.1]"));
-    ASSERT_EQ(h.relay_pair_list.size(), 2u);
-    EXPECT_STREQ(h.relay_pair_list[0].from_relay, "in.example.org");
-    EXPECT_STREQ(h.relay_pair_list[1].from_relay, "IN.example.org");
-    EXPECT_STREQ(h.relay_pair_list[1].to_relay, "OUT.example.net");
-    ASSERT_EQ(h.relay_sender_list.size(), 2u);
-    EXPECT_EQ(h.relay_sender_list[1].size, 20);
-    ASSERT_EQ(h.relay_rcpt_list.size(), 2u);
-    EXPECT_EQ(h.relay_sender_count, 2u);
-    EXPECT_EQ(h.relay_rcpt_count, 2u);
-    EXPECT_EQ(h.relay_pair_count, 2u);
-    EXPECT_EQ(h.relay_pair_refs, 2u);
+    ASSERT_EQ(h.relay.pairs.size(), 2u);
+    EXPECT_STREQ(h.relay.pairs[0].from_relay, "in.example.org");
+    EXPECT_STREQ(h.relay.pairs[1].from_relay, "IN.example.org");
+    EXPECT_STREQ(h.relay.pairs[1].to_relay, "OUT.example.net");
+    ASSERT_EQ(h.relay.senders.size(), 2u);
+    EXPECT_EQ(h.relay.senders[1].size, 20);
+    ASSERT_EQ(h.relay.recipients.size(), 2u);
+    EXPECT_EQ(count_of(h.relay.senders), 2u);
+    EXPECT_EQ(count_of(h.relay.recipients), 2u);
+    EXPECT_EQ(count_of(h.relay.pairs), 2u);
+    EXPECT_EQ(h.relay.pair_refs, 2u);
 }
 
 TEST(RelayStats, TwoDeliveriesThroughOneRelayCountTwiceWithTwiceTheSize)
@@ -104,36 +104,36 @@ TEST(RelayStats, TwoDeliveriesThroughOneRelayCountTwiceWithTwiceTheSize)
     host_info& h = build(from_line("Q1", "a@example.org", 1500, "in.example.org [192.0.2.1]") +
                          to_line("Q1", "b@example.net", "out.example.net. [198.51.100.1]") +
                          to_line("Q1", "c@example.net", "out.example.net. [198.51.100.1]"));
-    ASSERT_EQ(h.relay_pair_list.size(), 1u);
-    EXPECT_EQ(h.relay_pair_list[0].count, 2u);
-    EXPECT_EQ(h.relay_pair_list[0].size, 3000);
-    EXPECT_EQ(h.relay_pair_refs, 2u);
-    EXPECT_EQ(h.relay_pair_count, 1u);
+    ASSERT_EQ(h.relay.pairs.size(), 1u);
+    EXPECT_EQ(h.relay.pairs[0].count, 2u);
+    EXPECT_EQ(h.relay.pairs[0].size, 3000);
+    EXPECT_EQ(h.relay.pair_refs, 2u);
+    EXPECT_EQ(count_of(h.relay.pairs), 1u);
     // Each delivery also counts its message's sending relay once more.
-    ASSERT_EQ(h.relay_sender_list.size(), 1u);
-    EXPECT_EQ(h.relay_sender_list[0].count, 2u);
-    EXPECT_EQ(h.relay_sender_list[0].size, 3000);
-    ASSERT_EQ(h.relay_rcpt_list.size(), 1u);
-    EXPECT_EQ(h.relay_rcpt_list[0].count, 2u);
-    EXPECT_EQ(h.relay_rcpt_list[0].size, 3000);
+    ASSERT_EQ(h.relay.senders.size(), 1u);
+    EXPECT_EQ(h.relay.senders[0].count, 2u);
+    EXPECT_EQ(h.relay.senders[0].size, 3000);
+    ASSERT_EQ(h.relay.recipients.size(), 1u);
+    EXPECT_EQ(h.relay.recipients[0].count, 2u);
+    EXPECT_EQ(h.relay.recipients[0].size, 3000);
 }
 
 TEST(RelayStats, PairFieldsComeFromBothRelays)
 {
     host_info& h = build(from_line("Q1", "a@example.org", 5, "in.example.org [192.0.2.1]") +
                          to_line("Q1", "b@example.net", "out.example.net. [198.51.100.2]"));
-    ASSERT_EQ(h.relay_pair_list.size(), 1u);
-    const relay_pair_stat& pair = h.relay_pair_list[0];
+    ASSERT_EQ(h.relay.pairs.size(), 1u);
+    const relay_pair_stat& pair = h.relay.pairs[0];
     EXPECT_STREQ(pair.from_ip, "192.0.2.1");
     EXPECT_STREQ(pair.to_ip, "198.51.100.2");
     EXPECT_EQ(pair.from_ip_bin, 0xC0000201u);
     EXPECT_EQ(pair.to_ip_bin, 0xC6336402u);
-    const relay_mem_stat& out = h.relay_rcpt_list.at(0);
+    const relay_mem_stat& out = h.relay.recipients.at(0);
     EXPECT_STREQ(out.ip, "198.51.100.2");
     EXPECT_STREQ(out.dom_l1, ".net");
     EXPECT_STREQ(out.dom_l2, ".example.net");
     // The owned names are copies, not the message's own texts.
-    EXPECT_NE(pair.from_relay, h.msg_chain.head->p_from->relay_info.dom_name);
+    EXPECT_NE(pair.from_relay, h.messages.msg_chain.head->p_from->relay_info.dom_name);
 }
 
 TEST(RelayStats, MembersKeepTheAddressOfTheFirstMessage)
@@ -142,14 +142,14 @@ TEST(RelayStats, MembersKeepTheAddressOfTheFirstMessage)
                          to_line("Q1", "b@example.net", "[198.51.100.7]") +
                          from_line("Q2", "a@example.org", 2, "in.example.org [192.0.2.99]") +
                          to_line("Q2", "b@example.net", "[198.51.100.7]"));
-    ASSERT_EQ(h.relay_sender_list.size(), 1u);
-    const relay_mem_stat& in = h.relay_sender_list[0];
+    ASSERT_EQ(h.relay.senders.size(), 1u);
+    const relay_mem_stat& in = h.relay.senders[0];
     EXPECT_STREQ(in.ip, "192.0.2.1");
     EXPECT_EQ(in.ip_bin, 0xC0000201u);
     EXPECT_EQ(in.count, 2u);
     EXPECT_EQ(in.size, 3);
-    ASSERT_EQ(h.relay_rcpt_list.size(), 1u);
-    const relay_mem_stat& out = h.relay_rcpt_list[0];
+    ASSERT_EQ(h.relay.recipients.size(), 1u);
+    const relay_mem_stat& out = h.relay.recipients[0];
     EXPECT_STREQ(out.name, "[198.51.100.7]");
     EXPECT_EQ(out.ip, nullptr);
     EXPECT_EQ(out.dom_l1, nullptr);
@@ -164,27 +164,27 @@ TEST(RelayStats, PairKeysDoNotRunTogether)
                          from_line("Q2", "a@x.org", 2, "a [192.0.2.1]") + to_line("Q2", "b@y.net", "bc [192.0.2.2]") +
                          from_line("Q3", "a@x.org", 4, "c [192.0.2.1]") + to_line("Q3", "b@y.net", "ab [192.0.2.2]") +
                          from_line("Q4", "a@x.org", 8, "ab [192.0.2.1]") + to_line("Q4", "b@y.net", "c [192.0.2.2]"));
-    ASSERT_EQ(h.relay_pair_list.size(), 3u);
-    EXPECT_EQ(text(h.relay_pair_list[0].from_relay) + ">" + text(h.relay_pair_list[0].to_relay), "ab>c");
-    EXPECT_EQ(h.relay_pair_list[0].count, 2u);
-    EXPECT_EQ(h.relay_pair_list[0].size, 9);
-    EXPECT_EQ(text(h.relay_pair_list[1].from_relay) + ">" + text(h.relay_pair_list[1].to_relay), "a>bc");
-    EXPECT_EQ(text(h.relay_pair_list[2].from_relay) + ">" + text(h.relay_pair_list[2].to_relay), "c>ab");
-    EXPECT_EQ(h.relay_pair_refs, 4u);
+    ASSERT_EQ(h.relay.pairs.size(), 3u);
+    EXPECT_EQ(text(h.relay.pairs[0].from_relay) + ">" + text(h.relay.pairs[0].to_relay), "ab>c");
+    EXPECT_EQ(h.relay.pairs[0].count, 2u);
+    EXPECT_EQ(h.relay.pairs[0].size, 9);
+    EXPECT_EQ(text(h.relay.pairs[1].from_relay) + ">" + text(h.relay.pairs[1].to_relay), "a>bc");
+    EXPECT_EQ(text(h.relay.pairs[2].from_relay) + ">" + text(h.relay.pairs[2].to_relay), "c>ab");
+    EXPECT_EQ(h.relay.pair_refs, 4u);
     // A relay that sends and receives appears in both tables.
-    EXPECT_EQ(h.relay_sender_list.size(), 3u);
-    EXPECT_EQ(h.relay_rcpt_list.size(), 3u);
+    EXPECT_EQ(h.relay.senders.size(), 3u);
+    EXPECT_EQ(h.relay.recipients.size(), 3u);
 }
 
 TEST(RelayStats, EmptyChainGivesEmptyTables)
 {
     host_info& h = build(at("10:00:00", "STARTTLS=client, relay=x.example.org, version=TLSv1.2") +
                          from_line("Q1", "a@example.org", 1, "in.example.org [192.0.2.1]"));
-    EXPECT_EQ(h.msg_chains, 0u);
-    EXPECT_EQ(h.relay_pair_count + h.relay_pair_refs + h.relay_sender_count + h.relay_rcpt_count, 0u);
-    EXPECT_TRUE(h.relay_pair_list.empty());
-    EXPECT_TRUE(h.relay_sender_list.empty());
-    EXPECT_TRUE(h.relay_rcpt_list.empty());
+    EXPECT_EQ(h.messages.msg_chains, 0u);
+    EXPECT_EQ(count_of(h.relay.pairs) + h.relay.pair_refs + count_of(h.relay.senders) + count_of(h.relay.recipients), 0u);
+    EXPECT_TRUE(h.relay.pairs.empty());
+    EXPECT_TRUE(h.relay.senders.empty());
+    EXPECT_TRUE(h.relay.recipients.empty());
 }
 
 TEST(RelayStats, EachHostHasItsOwnTables)
@@ -198,11 +198,11 @@ TEST(RelayStats, EachHostHasItsOwnTables)
            "mx2"));
     ASSERT_EQ(build_relay_statistics(), 0);
     ASSERT_EQ(hosts_found, 2u);
-    EXPECT_EQ(host_table[0].relay_pair_list.size(), 1u);
-    ASSERT_EQ(host_table[1].relay_pair_list.size(), 1u);
-    EXPECT_STREQ(host_table[1].relay_pair_list[0].to_relay, "other.example.net");
-    EXPECT_EQ(host_table[1].relay_sender_list.at(0).count, 1u);
-    EXPECT_EQ(host_table[1].relay_sender_list.at(0).size, 2);
+    EXPECT_EQ(host_table[0].relay.pairs.size(), 1u);
+    ASSERT_EQ(host_table[1].relay.pairs.size(), 1u);
+    EXPECT_STREQ(host_table[1].relay.pairs[0].to_relay, "other.example.net");
+    EXPECT_EQ(host_table[1].relay.senders.at(0).count, 1u);
+    EXPECT_EQ(host_table[1].relay.senders.at(0).size, 2);
 }
 
 TEST(RelayStats, MemoryFailureEndsTheBuildWithItsMessage)
@@ -273,7 +273,7 @@ void count_pair(reference_tables& tables, const msg_from& sender, const msg_to& 
 reference_tables linear_tables(const host_info& host)
 {
     reference_tables tables;
-    for (const msg_chain_item* item = host.msg_chain.head; item; item = item->next)
+    for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next)
         for (const msg_to* delivery = item->p_to; delivery; delivery = delivery->next) {
             const relay_info& in = item->p_from->relay_info;
             if (in.dom_name && delivery->relay_info.dom_name)
@@ -328,13 +328,13 @@ TEST(RelayStats, GeneratedLogsMatchALinearWalk)
             SCOPED_TRACE(host.host_name);
             reference_tables expected = linear_tables(host);
             ASSERT_GT(expected.pairs.size(), 1u) << "the log should exercise the tables";
-            expect_same_pairs(host.relay_pair_list, expected.pairs);
-            expect_same_members(host.relay_sender_list, expected.senders);
-            expect_same_members(host.relay_rcpt_list, expected.recipients);
-            EXPECT_EQ(host.relay_pair_refs, expected.refs);
-            EXPECT_EQ(host.relay_pair_count, expected.pairs.size());
-            EXPECT_EQ(host.relay_sender_count, expected.senders.size());
-            EXPECT_EQ(host.relay_rcpt_count, expected.recipients.size());
+            expect_same_pairs(host.relay.pairs, expected.pairs);
+            expect_same_members(host.relay.senders, expected.senders);
+            expect_same_members(host.relay.recipients, expected.recipients);
+            EXPECT_EQ(host.relay.pair_refs, expected.refs);
+            EXPECT_EQ(count_of(host.relay.pairs), expected.pairs.size());
+            EXPECT_EQ(count_of(host.relay.senders), expected.senders.size());
+            EXPECT_EQ(count_of(host.relay.recipients), expected.recipients.size());
         }
     }
 }

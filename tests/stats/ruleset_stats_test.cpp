@@ -51,17 +51,17 @@ TEST(RulesetStats, TwoReasonsForOneSenderAndRelayMakeTwoRecords)
     host_info& h = build(reject("Q1", "550 5.7.1 Relaying denied", sender("a@example.org", 10, in_relay)) +
                          reject("Q2", "553 5.1.8 Domain does not exist", sender("a@example.org", 20, in_relay)) +
                          reject("Q3", "550 5.7.1 Relaying denied", sender("a@example.org", 40, in_relay)));
-    ASSERT_EQ(h.ruleset_chains, 3u);
-    ASSERT_EQ(h.rulrej_list.size(), 2u);
-    EXPECT_EQ(h.rulrej_count, 2u);
-    EXPECT_EQ(h.rulrej_refs, 3u);
-    EXPECT_EQ(h.rulrej_size, 70);
-    EXPECT_STREQ(h.rulrej_list[0].reason, "550 5.7.1 Relaying denied");
-    EXPECT_EQ(h.rulrej_list[0].count, 2u);
-    EXPECT_EQ(h.rulrej_list[0].size, 50);
-    EXPECT_STREQ(h.rulrej_list[1].reason, "553 5.1.8 Domain does not exist");
-    EXPECT_EQ(h.rulrej_list[1].count, 1u);
-    EXPECT_EQ(h.rulrej_list[1].size, 20);
+    ASSERT_EQ(h.messages.ruleset_chains, 3u);
+    ASSERT_EQ(h.ruleset.rejects.size(), 2u);
+    EXPECT_EQ(count_of(h.ruleset.rejects), 2u);
+    EXPECT_EQ(h.ruleset.refs, 3u);
+    EXPECT_EQ(h.ruleset.size, 70);
+    EXPECT_STREQ(h.ruleset.rejects[0].reason, "550 5.7.1 Relaying denied");
+    EXPECT_EQ(h.ruleset.rejects[0].count, 2u);
+    EXPECT_EQ(h.ruleset.rejects[0].size, 50);
+    EXPECT_STREQ(h.ruleset.rejects[1].reason, "553 5.1.8 Domain does not exist");
+    EXPECT_EQ(h.ruleset.rejects[1].count, 1u);
+    EXPECT_EQ(h.ruleset.rejects[1].size, 20);
 }
 
 TEST(RulesetStats, KeysCompareWithLetterCase)
@@ -71,11 +71,11 @@ TEST(RulesetStats, KeysCompareWithLetterCase)
                          reject("Q3", "550 relaying denied", sender("A@example.org", 1, in_relay)) +
                          reject("Q4", "550 relaying denied", sender("A@example.org", 1, "IN.example.org [192.0.2.1]")) +
                          reject("Q5", "550 relaying denied", sender("A@example.org", 1, "IN.example.org [192.0.2.1]")));
-    ASSERT_EQ(h.rulrej_list.size(), 4u);
-    EXPECT_EQ(h.rulrej_list[3].count, 2u);
-    EXPECT_EQ(h.rulrej_refs, 5u);
-    EXPECT_EQ(text(h.rulrej_list[2].env_from), "A@example.org");
-    EXPECT_EQ(text(h.rulrej_list[3].relay_name), "IN.example.org");
+    ASSERT_EQ(h.ruleset.rejects.size(), 4u);
+    EXPECT_EQ(h.ruleset.rejects[3].count, 2u);
+    EXPECT_EQ(h.ruleset.refs, 5u);
+    EXPECT_EQ(text(h.ruleset.rejects[2].env_from), "A@example.org");
+    EXPECT_EQ(text(h.ruleset.rejects[3].relay_name), "IN.example.org");
 }
 
 TEST(RulesetStats, SizeZeroCountsAsZero)
@@ -83,24 +83,24 @@ TEST(RulesetStats, SizeZeroCountsAsZero)
     host_info& h = build(reject("Q1", "550 no", sender("a@example.org", 0, in_relay)) +
                          reject("Q2", "550 no", std::string("from=<a@example.org>, nrcpts=0, relay=") + in_relay) +
                          reject("Q3", "550 no", sender("a@example.org", 300, in_relay)));
-    ASSERT_EQ(h.rulrej_list.size(), 1u);
-    EXPECT_EQ(h.rulrej_list[0].count, 3u);
-    EXPECT_EQ(h.rulrej_list[0].size, 300);
-    EXPECT_EQ(h.rulrej_size, 300);
+    ASSERT_EQ(h.ruleset.rejects.size(), 1u);
+    EXPECT_EQ(h.ruleset.rejects[0].count, 3u);
+    EXPECT_EQ(h.ruleset.rejects[0].size, 300);
+    EXPECT_EQ(h.ruleset.size, 300);
 
     host_info& only_zero = build(reject("Q1", "550 no", sender("a@example.org", 0, in_relay)));
-    ASSERT_EQ(only_zero.rulrej_list.size(), 1u);
-    EXPECT_EQ(only_zero.rulrej_list[0].size, 0);
-    EXPECT_EQ(only_zero.rulrej_size, 0);
-    EXPECT_EQ(only_zero.rulrej_refs, 1u);
+    ASSERT_EQ(only_zero.ruleset.rejects.size(), 1u);
+    EXPECT_EQ(only_zero.ruleset.rejects[0].size, 0);
+    EXPECT_EQ(only_zero.ruleset.size, 0);
+    EXPECT_EQ(only_zero.ruleset.refs, 1u);
 }
 
 TEST(RulesetStats, RecordFieldsComeFromSenderAndReject)
 {
     host_info& h = build(reject("Q1", "550 5.7.1 <x@y.z>... denied", sender("a@mail.example.org", 5, in_relay)));
-    ASSERT_EQ(h.rulrej_list.size(), 1u);
-    const ruleset_reject_stat& r = h.rulrej_list[0];
-    const msg_from& from = *h.ruleset_chain.head->p_from;
+    ASSERT_EQ(h.ruleset.rejects.size(), 1u);
+    const ruleset_reject_stat& r = h.ruleset.rejects[0];
+    const msg_from& from = *h.messages.ruleset_chain.head->p_from;
     EXPECT_EQ(r.env_from, from.env_from) << "the sender address is shared";
     EXPECT_STREQ(r.from_host, "mail.example.org");
     EXPECT_STREQ(r.relay_name, "in.example.org");
@@ -108,7 +108,7 @@ TEST(RulesetStats, RecordFieldsComeFromSenderAndReject)
     EXPECT_STREQ(r.relay_ip, "192.0.2.1");
     EXPECT_EQ(r.relay_ip_bin, 0xC0000201u);
     EXPECT_STREQ(r.reason, "550 5.7.1 <x@y.z>... denied");
-    EXPECT_NE(r.reason, h.ruleset_chain.head->p_rul->reject_txt) << "the reason is a copy";
+    EXPECT_NE(r.reason, h.messages.ruleset_chain.head->p_rul->reject_txt) << "the reason is a copy";
 }
 
 TEST(RulesetStats, AbsentTextsMatchOnlyAbsentTexts)
@@ -119,26 +119,26 @@ TEST(RulesetStats, AbsentTextsMatchOnlyAbsentTexts)
                          reject("Q3", "550 no", "from=<a@example.org>, size=1, class=0, nrcpts=0") +
                          reject("Q4", "550 no", sender("a@example.org", 2, "(null) [192.0.2.1]")) +
                          reject("Q5", "550 no", "from=<a@example.org>, size=4, class=0, nrcpts=0"));
-    ASSERT_EQ(h.ruleset_chains, 5u);
-    ASSERT_EQ(h.rulrej_list.size(), 3u);
-    EXPECT_EQ(h.rulrej_list[0].env_from, nullptr);
-    EXPECT_EQ(h.rulrej_list[0].relay_name, nullptr);
-    EXPECT_EQ(h.rulrej_list[0].relay_ip, nullptr);
-    EXPECT_EQ(h.rulrej_list[0].count, 2u);
-    EXPECT_EQ(text(h.rulrej_list[1].env_from), "a@example.org");
-    EXPECT_EQ(h.rulrej_list[1].relay_name, nullptr);
-    EXPECT_EQ(h.rulrej_list[1].count, 2u);
-    EXPECT_EQ(h.rulrej_list[1].size, 5);
-    EXPECT_EQ(text(h.rulrej_list[2].relay_name), "(null)");
-    EXPECT_EQ(h.rulrej_list[2].count, 1u);
+    ASSERT_EQ(h.messages.ruleset_chains, 5u);
+    ASSERT_EQ(h.ruleset.rejects.size(), 3u);
+    EXPECT_EQ(h.ruleset.rejects[0].env_from, nullptr);
+    EXPECT_EQ(h.ruleset.rejects[0].relay_name, nullptr);
+    EXPECT_EQ(h.ruleset.rejects[0].relay_ip, nullptr);
+    EXPECT_EQ(h.ruleset.rejects[0].count, 2u);
+    EXPECT_EQ(text(h.ruleset.rejects[1].env_from), "a@example.org");
+    EXPECT_EQ(h.ruleset.rejects[1].relay_name, nullptr);
+    EXPECT_EQ(h.ruleset.rejects[1].count, 2u);
+    EXPECT_EQ(h.ruleset.rejects[1].size, 5);
+    EXPECT_EQ(text(h.ruleset.rejects[2].relay_name), "(null)");
+    EXPECT_EQ(h.ruleset.rejects[2].count, 1u);
 }
 
 TEST(RulesetStats, NoRejectsGiveAnEmptyTable)
 {
     host_info& h = build(at("10:00:00", "Q1: from=<a@example.org>, size=1, relay=in.example.org [192.0.2.1]"));
-    EXPECT_TRUE(h.rulrej_list.empty());
-    EXPECT_EQ(h.rulrej_count + h.rulrej_refs, 0u);
-    EXPECT_EQ(h.rulrej_size, 0);
+    EXPECT_TRUE(h.ruleset.rejects.empty());
+    EXPECT_EQ(count_of(h.ruleset.rejects) + h.ruleset.refs, 0u);
+    EXPECT_EQ(h.ruleset.size, 0);
 }
 
 TEST(RulesetStats, MemoryFailureEndsTheBuildWithItsMessage)
@@ -160,7 +160,7 @@ bool same(const char* a, const char* b)
 std::vector<ruleset_reject_stat> linear_table(const host_info& host)
 {
     std::vector<ruleset_reject_stat> table;
-    for (const ruleset_chain_item* item = host.ruleset_chain.head; item; item = item->next) {
+    for (const ruleset_chain_item* item = host.messages.ruleset_chain.head; item; item = item->next) {
         const msg_from& f = *item->p_from;
         bool found = false;
         for (ruleset_reject_stat& r : table)
@@ -189,12 +189,12 @@ TEST(RulesetStats, GeneratedLogsMatchALinearWalk)
             SCOPED_TRACE(host.host_name);
             std::vector<ruleset_reject_stat> expected = linear_table(host);
             ASSERT_GT(expected.size(), 1u) << "the log should exercise the table";
-            ASSERT_EQ(host.rulrej_list.size(), expected.size());
+            ASSERT_EQ(host.ruleset.rejects.size(), expected.size());
             std::uint32_t refs = 0;
             double size = 0;
             for (std::size_t i = 0; i < expected.size(); ++i) {
                 SCOPED_TRACE(i);
-                const ruleset_reject_stat& r = host.rulrej_list[i];
+                const ruleset_reject_stat& r = host.ruleset.rejects[i];
                 EXPECT_EQ(text(r.env_from), text(expected[i].env_from));
                 EXPECT_EQ(text(r.from_host), text(expected[i].from_host));
                 EXPECT_EQ(text(r.reason), text(expected[i].reason));
@@ -206,9 +206,9 @@ TEST(RulesetStats, GeneratedLogsMatchALinearWalk)
                 refs += expected[i].count;
                 size += expected[i].size;
             }
-            EXPECT_EQ(host.rulrej_count, expected.size());
-            EXPECT_EQ(host.rulrej_refs, refs);
-            EXPECT_EQ(host.rulrej_size, size);
+            EXPECT_EQ(count_of(host.ruleset.rejects), expected.size());
+            EXPECT_EQ(host.ruleset.refs, refs);
+            EXPECT_EQ(host.ruleset.size, size);
         }
     }
 }

@@ -16,7 +16,7 @@
 
 #include "driver/settings.h"
 #include "input/field_extraction.h"
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 namespace {
 
@@ -108,7 +108,7 @@ void add_client(host_info& host, char* name, std::uint32_t ip_bin)
     msg_no_action* client = host.memory.make<msg_no_action>();
     client->client_txt = name;
     client->relay_info.ip_bin_addr = ip_bin;
-    host.no_action_list.append(client);
+    host.messages.no_action_list.append(client);
 }
 
 std::string text(const char* value)
@@ -147,48 +147,48 @@ TEST(RelaySummary, EachRelaySenderMakesARowWithCopiedTexts)
     host_info& h = fresh_host();
     char name[] = "in.example.org";
     char ip[] = "192.0.2.1";
-    h.relay_sender_list.push_back(relay_sender(name, 0xC0000201, 3, ip, ".example.org"));
-    h.relay_sender_list.push_back(relay_sender("other.example.net", 7, 2));
+    h.relay.senders.push_back(relay_sender(name, 0xC0000201, 3, ip, ".example.org"));
+    h.relay.senders.push_back(relay_sender("other.example.net", 7, 2));
     ASSERT_EQ(build_relays_quietly(), 0);
-    ASSERT_EQ(h.sum_relay_count, 2u);
-    ASSERT_EQ(h.sum_relay_list.size(), 2u);
-    const summary_relay_stat& first = h.sum_relay_list[0];
+    ASSERT_EQ(count_of(h.summary.relays), 2u);
+    ASSERT_EQ(h.summary.relays.size(), 2u);
+    const summary_relay_stat& first = h.summary.relays[0];
     EXPECT_STREQ(first.name, "in.example.org");
     EXPECT_NE(first.name, name);  // an own copy
     EXPECT_STREQ(first.ip, "192.0.2.1");
     EXPECT_NE(first.ip, ip);
-    EXPECT_EQ(first.dom_l2, h.relay_sender_list[0].dom_l2);  // shared
+    EXPECT_EQ(first.dom_l2, h.relay.senders[0].dom_l2);  // shared
     EXPECT_EQ(first.ip_bin, 0xC0000201u);
     EXPECT_EQ(counts(first), (std::vector<std::uint32_t>{3, 3, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(h.sum_relay_list[1].ip, nullptr);
-    EXPECT_EQ(h.sum_relay_list[1].from_addr_head, nullptr);
-    EXPECT_EQ(counts(h.sum_relay_list[1]), (std::vector<std::uint32_t>{2, 2, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(h.summary.relays[1].ip, nullptr);
+    EXPECT_EQ(h.summary.relays[1].from_addr_head, nullptr);
+    EXPECT_EQ(counts(h.summary.relays[1]), (std::vector<std::uint32_t>{2, 2, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(RelaySummary, RelaySendersWithTheSameKeyShareTheirRow)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 3));
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 4));
-    h.relay_sender_list.push_back(relay_sender("r1", 2, 5));
+    h.relay.senders.push_back(relay_sender("r1", 1, 3));
+    h.relay.senders.push_back(relay_sender("r1", 1, 4));
+    h.relay.senders.push_back(relay_sender("r1", 2, 5));
     ASSERT_EQ(build_relays_quietly(), 0);
-    ASSERT_EQ(h.sum_relay_count, 2u);
-    EXPECT_EQ(h.sum_relay_list[0].from_msgs, 7u);
-    EXPECT_EQ(h.sum_relay_list[0].total, 7u);
-    EXPECT_EQ(h.sum_relay_list[1].from_msgs, 5u);
+    ASSERT_EQ(count_of(h.summary.relays), 2u);
+    EXPECT_EQ(h.summary.relays[0].from_msgs, 7u);
+    EXPECT_EQ(h.summary.relays[0].total, 7u);
+    EXPECT_EQ(h.summary.relays[1].from_msgs, 5u);
 }
 
 TEST(RelaySummary, WithoutRelaySendersThereAreNoRows)
 {
     host_info& h = fresh_host();
-    h.env_pair_list.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
-    h.rulrej_list.push_back(ruleset_reject("r1", 1, "a@h.example", "h.example"));
-    h.milrej_list.push_back(milter_reject("r1", 1, "a@h.example", "h.example", nullptr, nullptr));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
+    h.ruleset.rejects.push_back(ruleset_reject("r1", 1, "a@h.example", "h.example"));
+    h.milter.rejects.push_back(milter_reject("r1", 1, "a@h.example", "h.example", nullptr, nullptr));
     char client[] = "r1";
     add_client(h, client, 1);
     ASSERT_EQ(build_relays_quietly(), 0);
-    EXPECT_EQ(h.sum_relay_count, 0u);
-    EXPECT_TRUE(h.sum_relay_list.empty());
+    EXPECT_EQ(count_of(h.summary.relays), 0u);
+    EXPECT_TRUE(h.summary.relays.empty());
 }
 
 // ---------------------------------------------------------------- address rule
@@ -196,11 +196,11 @@ TEST(RelaySummary, WithoutRelaySendersThereAreNoRows)
 TEST(RelaySummary, TwoSendersAtOneHostCountTwoAddressesAndOneHost)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 2));
-    h.env_pair_list.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
-    h.env_pair_list.push_back(env_pair("r1", 1, "b@h.example", "h.example", "t@x.org", "x.org"));
+    h.relay.senders.push_back(relay_sender("r1", 1, 2));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "b@h.example", "h.example", "t@x.org", "x.org"));
     ASSERT_EQ(build_relays_quietly(), 0);
-    const summary_relay_stat& r = h.sum_relay_list[0];
+    const summary_relay_stat& r = h.summary.relays[0];
     EXPECT_EQ(r.from_addr, 2u);
     EXPECT_EQ(r.from_dom, 1u);
     EXPECT_EQ(r.to_addr, 1u);
@@ -213,11 +213,11 @@ TEST(RelaySummary, TwoSendersAtOneHostCountTwoAddressesAndOneHost)
 TEST(RelaySummary, TheSameSenderTwiceCountsOnce)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 2));
-    h.env_pair_list.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t1@x.org", "x.org"));
-    h.env_pair_list.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t2@y.org", "y.org"));
+    h.relay.senders.push_back(relay_sender("r1", 1, 2));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t1@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t2@y.org", "y.org"));
     ASSERT_EQ(build_relays_quietly(), 0);
-    const summary_relay_stat& r = h.sum_relay_list[0];
+    const summary_relay_stat& r = h.summary.relays[0];
     EXPECT_EQ(r.from_addr, 1u);
     EXPECT_EQ(r.from_dom, 1u);
     EXPECT_EQ(r.to_addr, 2u);
@@ -228,18 +228,18 @@ TEST(RelaySummary, TheSameSenderTwiceCountsOnce)
 TEST(RelaySummary, KeptEntriesAreSplitCopies)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
+    h.relay.senders.push_back(relay_sender("r1", 1, 1));
     char sender[] = "user@mail.example.com";
-    h.env_pair_list.push_back(env_pair("r1", 1, sender, "mail.example.com", "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("r1", 1, sender, "mail.example.com", "t@x.org", "x.org"));
     ASSERT_EQ(build_relays_quietly(), 0);
-    const summary_addr* entry = h.sum_relay_list[0].from_addr_head;
+    const summary_addr* entry = h.summary.relays[0].from_addr_head;
     ASSERT_NE(entry, nullptr);
     EXPECT_NE(entry->address, sender);
     EXPECT_STREQ(entry->name_info.user_name, "user");
     EXPECT_STREQ(entry->name_info.host_name, "mail.example.com");
     EXPECT_STREQ(entry->name_info.dom_name_lvl_1, ".com");
     EXPECT_STREQ(entry->name_info.dom_name_lvl_2, ".example.com");
-    EXPECT_EQ(h.sum_relay_list[0].from_addr_tail, entry);
+    EXPECT_EQ(h.summary.relays[0].from_addr_tail, entry);
 }
 
 // The walk stops at the first entry that matches by address or by host, so
@@ -248,21 +248,21 @@ TEST(RelaySummary, KeptEntriesAreSplitCopies)
 TEST(RelaySummary, TheEarlierOfAddressAndHostMatchDecides)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
-    h.env_pair_list.push_back(env_pair("r1", 1, "a@h1.example", "h1.example", "t@x.org", "x.org"));
-    h.env_pair_list.push_back(env_pair("r1", 1, "b@h2.example", "h2.example", "t@x.org", "x.org"));
+    h.relay.senders.push_back(relay_sender("r1", 1, 1));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "a@h1.example", "h1.example", "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "b@h2.example", "h2.example", "t@x.org", "x.org"));
     ASSERT_EQ(build_relays_quietly(), 0);
-    ASSERT_EQ(h.sum_relay_list[0].from_addr, 2u);
+    ASSERT_EQ(h.summary.relays[0].from_addr, 2u);
 
     // Same tables, and then records whose host differs from their address's host.
     host_info& again = fresh_host();
-    again.relay_sender_list.push_back(relay_sender("r1", 1, 1));
-    again.env_pair_list.push_back(env_pair("r1", 1, "a@h1.example", "h1.example", "t@x.org", "x.org"));
-    again.env_pair_list.push_back(env_pair("r1", 1, "b@h2.example", "h2.example", "t@x.org", "x.org"));
-    again.rulrej_list.push_back(ruleset_reject("r1", 1, "b@h2.example", "h1.example"));  // host at entry 0: +1
-    again.rulrej_list.push_back(ruleset_reject("r1", 1, "a@h1.example", "h2.example"));  // address at entry 0: +0
+    again.relay.senders.push_back(relay_sender("r1", 1, 1));
+    again.envelope.pairs.push_back(env_pair("r1", 1, "a@h1.example", "h1.example", "t@x.org", "x.org"));
+    again.envelope.pairs.push_back(env_pair("r1", 1, "b@h2.example", "h2.example", "t@x.org", "x.org"));
+    again.ruleset.rejects.push_back(ruleset_reject("r1", 1, "b@h2.example", "h1.example"));  // host at entry 0: +1
+    again.ruleset.rejects.push_back(ruleset_reject("r1", 1, "a@h1.example", "h2.example"));  // address at entry 0: +0
     ASSERT_EQ(build_relays_quietly(), 0);
-    const summary_relay_stat& r = again.sum_relay_list[0];
+    const summary_relay_stat& r = again.summary.relays[0];
     EXPECT_EQ(r.from_addr, 3u);
     EXPECT_EQ(r.from_dom, 2u);
     EXPECT_EQ(r.rulrej, 2u);
@@ -271,18 +271,18 @@ TEST(RelaySummary, TheEarlierOfAddressAndHostMatchDecides)
 TEST(RelaySummary, AbsentAddressesAndHosts)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
+    h.relay.senders.push_back(relay_sender("r1", 1, 1));
     // Without an address and a host nothing matches: each one is kept.
-    h.env_pair_list.push_back(env_pair("r1", 1, nullptr, nullptr, "t@x.org", "x.org"));
-    h.env_pair_list.push_back(env_pair("r1", 1, nullptr, nullptr, "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("r1", 1, nullptr, nullptr, "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("r1", 1, nullptr, nullptr, "t@x.org", "x.org"));
     // An address without "@" has no host: kept once, then matched by address.
-    h.env_pair_list.push_back(env_pair("r1", 1, "postmaster", nullptr, "t@x.org", "x.org"));
-    h.env_pair_list.push_back(env_pair("r1", 1, "postmaster", nullptr, "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "postmaster", nullptr, "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "postmaster", nullptr, "t@x.org", "x.org"));
     // No address but a known host: counted through the host.
-    h.env_pair_list.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
-    h.env_pair_list.push_back(env_pair("r1", 1, nullptr, "h.example", "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("r1", 1, nullptr, "h.example", "t@x.org", "x.org"));
     ASSERT_EQ(build_relays_quietly(), 0);
-    const summary_relay_stat& r = h.sum_relay_list[0];
+    const summary_relay_stat& r = h.summary.relays[0];
     EXPECT_EQ(addresses(r.from_addr_head),
               (std::vector<std::string>{"<absent>", "<absent>", "postmaster", "a@h.example"}));
     EXPECT_EQ(r.from_dom, 4u);
@@ -292,13 +292,13 @@ TEST(RelaySummary, AbsentAddressesAndHosts)
 TEST(RelaySummary, AddressListsBelongToTheirRelayAndSide)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
-    h.relay_sender_list.push_back(relay_sender("r2", 2, 1));
-    h.env_pair_list.push_back(env_pair("r1", 1, "a@h.example", "h.example", "a@h.example", "h.example"));
-    h.env_pair_list.push_back(env_pair("r2", 2, "a@h.example", "h.example", "b@h.example", "h.example"));
+    h.relay.senders.push_back(relay_sender("r1", 1, 1));
+    h.relay.senders.push_back(relay_sender("r2", 2, 1));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "a@h.example", "h.example", "a@h.example", "h.example"));
+    h.envelope.pairs.push_back(env_pair("r2", 2, "a@h.example", "h.example", "b@h.example", "h.example"));
     ASSERT_EQ(build_relays_quietly(), 0);
-    EXPECT_EQ(counts(h.sum_relay_list[0]), (std::vector<std::uint32_t>{1, 1, 0, 0, 0, 1, 1, 1, 1}));
-    EXPECT_EQ(counts(h.sum_relay_list[1]), (std::vector<std::uint32_t>{1, 1, 0, 0, 0, 1, 1, 1, 1}));
+    EXPECT_EQ(counts(h.summary.relays[0]), (std::vector<std::uint32_t>{1, 1, 0, 0, 0, 1, 1, 1, 1}));
+    EXPECT_EQ(counts(h.summary.relays[1]), (std::vector<std::uint32_t>{1, 1, 0, 0, 0, 1, 1, 1, 1}));
 }
 
 // ---------------------------------------------------------------- keys of the other records
@@ -306,40 +306,40 @@ TEST(RelaySummary, AddressListsBelongToTheirRelayAndSide)
 TEST(RelaySummary, PairsOfAnotherAddressOrNameFindNoRow)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
-    h.env_pair_list.push_back(env_pair("r1", 2, "a@h.example", "h.example", "t@x.org", "x.org"));
-    h.env_pair_list.push_back(env_pair("R1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
-    h.env_pair_list.push_back(env_pair(nullptr, 1, "a@h.example", "h.example", "t@x.org", "x.org"));
+    h.relay.senders.push_back(relay_sender("r1", 1, 1));
+    h.envelope.pairs.push_back(env_pair("r1", 2, "a@h.example", "h.example", "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair("R1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
+    h.envelope.pairs.push_back(env_pair(nullptr, 1, "a@h.example", "h.example", "t@x.org", "x.org"));
     ASSERT_EQ(build_relays_quietly(), 0);
-    EXPECT_EQ(counts(h.sum_relay_list[0]), (std::vector<std::uint32_t>{1, 1, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(counts(h.summary.relays[0]), (std::vector<std::uint32_t>{1, 1, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(RelaySummary, RulesetRejectUnderAnotherNumericAddressIsNotCounted)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 4));
-    h.rulrej_list.push_back(ruleset_reject("r1", 2, "a@h.example", "h.example"));
+    h.relay.senders.push_back(relay_sender("r1", 1, 4));
+    h.ruleset.rejects.push_back(ruleset_reject("r1", 2, "a@h.example", "h.example"));
     ASSERT_EQ(build_relays_quietly(), 0);
-    EXPECT_EQ(counts(h.sum_relay_list[0]), (std::vector<std::uint32_t>{4, 4, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(counts(h.summary.relays[0]), (std::vector<std::uint32_t>{4, 4, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(RelaySummary, RulesetRejectsCountOnceEachAndAddTheirSender)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 4));
-    h.rulrej_list.push_back(ruleset_reject("r1", 1, "a@h.example", "h.example", 5));
-    h.rulrej_list.push_back(ruleset_reject("r1", 1, "a@h.example", "h.example", 2));
+    h.relay.senders.push_back(relay_sender("r1", 1, 4));
+    h.ruleset.rejects.push_back(ruleset_reject("r1", 1, "a@h.example", "h.example", 5));
+    h.ruleset.rejects.push_back(ruleset_reject("r1", 1, "a@h.example", "h.example", 2));
     ASSERT_EQ(build_relays_quietly(), 0);
-    EXPECT_EQ(counts(h.sum_relay_list[0]), (std::vector<std::uint32_t>{6, 4, 0, 2, 0, 1, 1, 0, 0}));
+    EXPECT_EQ(counts(h.summary.relays[0]), (std::vector<std::uint32_t>{6, 4, 0, 2, 0, 1, 1, 0, 0}));
 }
 
 TEST(RelaySummary, MilterRejectWithoutRecipientChangesOnlyTheSenderSide)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
-    h.milrej_list.push_back(milter_reject("r1", 1, "a@h.example", "h.example", nullptr, nullptr, 3));
+    h.relay.senders.push_back(relay_sender("r1", 1, 1));
+    h.milter.rejects.push_back(milter_reject("r1", 1, "a@h.example", "h.example", nullptr, nullptr, 3));
     ASSERT_EQ(build_relays_quietly(), 0);
-    const summary_relay_stat& r = h.sum_relay_list[0];
+    const summary_relay_stat& r = h.summary.relays[0];
     EXPECT_EQ(counts(r), (std::vector<std::uint32_t>{2, 1, 1, 0, 0, 1, 1, 0, 0}));
     EXPECT_EQ(r.to_addr_head, nullptr);
 }
@@ -347,19 +347,19 @@ TEST(RelaySummary, MilterRejectWithoutRecipientChangesOnlyTheSenderSide)
 TEST(RelaySummary, MilterRejectWithRecipientAddsItToTheRecipientSide)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
-    h.env_pair_list.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
-    h.milrej_list.push_back(milter_reject("r1", 1, "b@h.example", "h.example", "u@x.org", "x.org"));
-    h.milrej_list.push_back(milter_reject("r1", 1, "c@k.example", "k.example", "t@x.org", "x.org"));
-    h.milrej_list.push_back(milter_reject("r1", 9, "d@k.example", "k.example", "v@y.org", "y.org"));
+    h.relay.senders.push_back(relay_sender("r1", 1, 1));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
+    h.milter.rejects.push_back(milter_reject("r1", 1, "b@h.example", "h.example", "u@x.org", "x.org"));
+    h.milter.rejects.push_back(milter_reject("r1", 1, "c@k.example", "k.example", "t@x.org", "x.org"));
+    h.milter.rejects.push_back(milter_reject("r1", 9, "d@k.example", "k.example", "v@y.org", "y.org"));
     ASSERT_EQ(build_relays_quietly(), 0);
-    EXPECT_EQ(counts(h.sum_relay_list[0]), (std::vector<std::uint32_t>{3, 1, 2, 0, 0, 3, 2, 2, 1}));
+    EXPECT_EQ(counts(h.summary.relays[0]), (std::vector<std::uint32_t>{3, 1, 2, 0, 0, 3, 2, 2, 1}));
 }
 
 TEST(RelaySummary, NonActiveClientsCountByNameAndAddress)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
+    h.relay.senders.push_back(relay_sender("r1", 1, 1));
     char same[] = "r1";
     char other_address[] = "r1";
     char other_name[] = "r2";
@@ -369,21 +369,21 @@ TEST(RelaySummary, NonActiveClientsCountByNameAndAddress)
     add_client(h, other_name, 1);
     add_client(h, nullptr, 1);
     ASSERT_EQ(build_relays_quietly(), 0);
-    EXPECT_EQ(counts(h.sum_relay_list[0]), (std::vector<std::uint32_t>{3, 1, 0, 0, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(counts(h.summary.relays[0]), (std::vector<std::uint32_t>{3, 1, 0, 0, 2, 0, 0, 0, 0}));
 }
 
 TEST(RelaySummary, AnAbsentNameMatchesOnlyAnAbsentName)
 {
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender(nullptr, 1, 1));
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
-    h.rulrej_list.push_back(ruleset_reject(nullptr, 1, "a@h.example", "h.example"));
+    h.relay.senders.push_back(relay_sender(nullptr, 1, 1));
+    h.relay.senders.push_back(relay_sender("r1", 1, 1));
+    h.ruleset.rejects.push_back(ruleset_reject(nullptr, 1, "a@h.example", "h.example"));
     add_client(h, nullptr, 1);
     ASSERT_EQ(build_relays_quietly(), 0);
-    ASSERT_EQ(h.sum_relay_count, 2u);
-    EXPECT_EQ(h.sum_relay_list[0].name, nullptr);
-    EXPECT_EQ(counts(h.sum_relay_list[0]), (std::vector<std::uint32_t>{3, 1, 0, 1, 1, 1, 1, 0, 0}));
-    EXPECT_EQ(counts(h.sum_relay_list[1]), (std::vector<std::uint32_t>{1, 1, 0, 0, 0, 0, 0, 0, 0}));
+    ASSERT_EQ(count_of(h.summary.relays), 2u);
+    EXPECT_EQ(h.summary.relays[0].name, nullptr);
+    EXPECT_EQ(counts(h.summary.relays[0]), (std::vector<std::uint32_t>{3, 1, 0, 1, 1, 1, 1, 0, 0}));
+    EXPECT_EQ(counts(h.summary.relays[1]), (std::vector<std::uint32_t>{1, 1, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(RelaySummary, EachHostHasItsOwnRows)
@@ -392,15 +392,15 @@ TEST(RelaySummary, EachHostHasItsOwnRows)
     clear_host_table();
     host_info& first = *find_or_add_host("mx1");
     host_info& second = *find_or_add_host("mx2");
-    first.relay_sender_list.push_back(relay_sender("r1", 1, 1));
-    second.env_pair_list.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
-    second.relay_sender_list.push_back(relay_sender("r2", 1, 1));
-    first.env_pair_list.push_back(env_pair("r2", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
+    first.relay.senders.push_back(relay_sender("r1", 1, 1));
+    second.envelope.pairs.push_back(env_pair("r1", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
+    second.relay.senders.push_back(relay_sender("r2", 1, 1));
+    first.envelope.pairs.push_back(env_pair("r2", 1, "a@h.example", "h.example", "t@x.org", "x.org"));
     ASSERT_EQ(build_relays_quietly(), 0);
-    EXPECT_EQ(first.sum_relay_count, 1u);
-    EXPECT_EQ(second.sum_relay_count, 1u);
-    EXPECT_EQ(first.sum_relay_list[0].from_addr, 0u);
-    EXPECT_EQ(second.sum_relay_list[0].from_addr, 0u);
+    EXPECT_EQ(count_of(first.summary.relays), 1u);
+    EXPECT_EQ(count_of(second.summary.relays), 1u);
+    EXPECT_EQ(first.summary.relays[0].from_addr, 0u);
+    EXPECT_EQ(second.summary.relays[0].from_addr, 0u);
 }
 
 // ---------------------------------------------------------------- failures
@@ -424,16 +424,16 @@ TEST(RelaySummary, MemoryFailuresEndTheBuildWithTheirMessage)
     };
     for (const failure_case& c : cases) {
         host_info& h = fresh_host();
-        h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
-        h.env_pair_list.push_back(env_pair("r1", 1, "a@h.example.com", "h.example.com", "t@x.org", "x.org"));
+        h.relay.senders.push_back(relay_sender("r1", 1, 1));
+        h.envelope.pairs.push_back(env_pair("r1", 1, "a@h.example.com", "h.example.com", "t@x.org", "x.org"));
         h.memory.fail_after(c.allocations_left);
         std::string errors;
         EXPECT_EQ(build_relays_quietly(&errors), 1) << c.allocations_left;
         EXPECT_EQ(errors, c.message) << c.allocations_left;
     }
     host_info& h = fresh_host();
-    h.relay_sender_list.push_back(relay_sender("r1", 1, 1));
-    h.env_pair_list.push_back(env_pair("r1", 1, "a@h.example.com", "h.example.com", "t@x.org", "x.org"));
+    h.relay.senders.push_back(relay_sender("r1", 1, 1));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "a@h.example.com", "h.example.com", "t@x.org", "x.org"));
     h.memory.fail_after(13);
     std::string errors;
     EXPECT_EQ(build_relays_quietly(&errors), 0);
@@ -490,7 +490,7 @@ TEST(RelaySummary, RandomTablesMatchAPlainWalk)
         std::vector<reference_relay> expected;
         const char* relay_names[] = {"r1", "r2"};
         for (std::uint32_t i = 0; i < 2; ++i) {
-            h.relay_sender_list.push_back(relay_sender(relay_names[i], i + 1, 1));
+            h.relay.senders.push_back(relay_sender(relay_names[i], i + 1, 1));
             reference_relay relay;
             relay.name = relay_names[i];
             relay.ip_bin = i + 1;
@@ -509,28 +509,28 @@ TEST(RelaySummary, RandomTablesMatchAPlainWalk)
             const char *from = address(), *from_host = host(), *to = address(), *to_host = host();
             switch (pick(3)) {
             case 0:
-                h.env_pair_list.push_back(env_pair(relay, ip_bin, from, from_host, to, to_host));
+                h.envelope.pairs.push_back(env_pair(relay, ip_bin, from, from_host, to, to_host));
                 break;
             case 1:
-                h.rulrej_list.push_back(ruleset_reject(relay, ip_bin, from, from_host));
+                h.ruleset.rejects.push_back(ruleset_reject(relay, ip_bin, from, from_host));
                 break;
             default:
-                h.milrej_list.push_back(milter_reject(relay, ip_bin, from, from_host, pick(2) ? to : nullptr, to_host));
+                h.milter.rejects.push_back(milter_reject(relay, ip_bin, from, from_host, pick(2) ? to : nullptr, to_host));
                 break;
             }
         }
-        for (const env_pair_stat& p : h.env_pair_list)
+        for (const env_pair_stat& p : h.envelope.pairs)
             if (reference_relay* r = find(p.from_ip_bin)) {
                 walk(r->from, p.sender, p.from_host, r->counts[5], r->counts[6]);
                 walk(r->to, p.recipient, p.to_host, r->counts[7], r->counts[8]);
             }
-        for (const ruleset_reject_stat& j : h.rulrej_list)
+        for (const ruleset_reject_stat& j : h.ruleset.rejects)
             if (reference_relay* r = find(j.relay_ip_bin)) {
                 walk(r->from, j.env_from, j.from_host, r->counts[5], r->counts[6]);
                 ++r->counts[3];
                 ++r->counts[0];
             }
-        for (const milter_reject_stat& k : h.milrej_list)
+        for (const milter_reject_stat& k : h.milter.rejects)
             if (reference_relay* r = find(k.relay_ip_bin)) {
                 walk(r->from, k.env_from, k.from_host, r->counts[5], r->counts[6]);
                 ++r->counts[2];
@@ -539,13 +539,13 @@ TEST(RelaySummary, RandomTablesMatchAPlainWalk)
                     walk(r->to, k.env_to, k.to_host, r->counts[7], r->counts[8]);
             }
         ASSERT_EQ(build_relays_quietly(), 0);
-        ASSERT_EQ(h.sum_relay_list.size(), 2u);
+        ASSERT_EQ(h.summary.relays.size(), 2u);
         for (std::size_t i = 0; i < 2; ++i) {
-            EXPECT_EQ(counts(h.sum_relay_list[i]), expected[i].counts) << "round " << round << " relay " << i;
+            EXPECT_EQ(counts(h.summary.relays[i]), expected[i].counts) << "round " << round << " relay " << i;
             std::vector<std::string> kept;
             for (const auto& entry : expected[i].from)
                 kept.push_back(entry.first.empty() ? "<absent>" : entry.first);
-            EXPECT_EQ(addresses(h.sum_relay_list[i].from_addr_head), kept) << "round " << round;
+            EXPECT_EQ(addresses(h.summary.relays[i].from_addr_head), kept) << "round " << round;
         }
     }
 }
@@ -572,7 +572,7 @@ std::string row_text(const summary_rcpt_stat& row)
 std::vector<std::string> rows(const host_info& h)
 {
     std::vector<std::string> out;
-    for (const summary_rcpt_stat& row : h.sum_rcpt_list)
+    for (const summary_rcpt_stat& row : h.summary.recipients)
         out.push_back(row_text(row));
     return out;
 }
@@ -583,29 +583,29 @@ TEST(RecipientSummary, VirusStatusesCountInAnyLetterCase)
     env_pair_stat pair = env_pair("r1", 1, "s@h.example", "h.example", "t@x.org", "x.org", 5);
     add_status(h, pair, "Virus found", 2);
     add_status(h, pair, "Sent (ok)", 3);
-    h.env_pair_list.push_back(pair);
+    h.envelope.pairs.push_back(pair);
     env_pair_stat second = env_pair("r2", 1, "s@h.example", "h.example", "t@x.org", "x.org", 7);
     add_status(h, second, "rejected: VIRUS detected", 4);
     add_status(h, second, "quarantined (virus)", 1);
     add_status(h, second, "Viral load", 2);
-    h.env_pair_list.push_back(second);
+    h.envelope.pairs.push_back(second);
     ASSERT_EQ(build_recipients_quietly(), 0);
     EXPECT_EQ(rows(h), (std::vector<std::string>{"t@x.org 12 12 0 7"}));
-    EXPECT_EQ(h.sum_rcpt_count, 1u);
-    EXPECT_NE(h.sum_rcpt_list[0].name, h.env_pair_list[0].recipient);  // an own copy
+    EXPECT_EQ(count_of(h.summary.recipients), 1u);
+    EXPECT_NE(h.summary.recipients[0].name, h.envelope.pairs[0].recipient);  // an own copy
 }
 
 TEST(RecipientSummary, NamesCompareExactlyAndKeepFirstAppearance)
 {
     host_info& h = fresh_host();
-    h.env_pair_list.push_back(env_pair("r1", 1, "s", nullptr, "t@x.org", nullptr, 2));
-    h.env_pair_list.push_back(env_pair("r1", 1, "s", nullptr, "T@x.org", nullptr, 1));
-    h.env_pair_list.push_back(env_pair("r1", 1, "u", nullptr, "t@x.org", nullptr, 3));
-    h.env_pair_list.push_back(env_pair("r1", 1, "u", nullptr, nullptr, nullptr, 1));
-    h.env_pair_list.push_back(env_pair("r1", 1, "v", nullptr, nullptr, nullptr, 1));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "s", nullptr, "t@x.org", nullptr, 2));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "s", nullptr, "T@x.org", nullptr, 1));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "u", nullptr, "t@x.org", nullptr, 3));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "u", nullptr, nullptr, nullptr, 1));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "v", nullptr, nullptr, nullptr, 1));
     ASSERT_EQ(build_recipients_quietly(), 0);
     EXPECT_EQ(rows(h), (std::vector<std::string>{"t@x.org 5 5 0 0", "T@x.org 1 1 0 0", "<absent> 2 2 0 0"}));
-    EXPECT_EQ(h.sum_rcpt_count, 3u);
+    EXPECT_EQ(count_of(h.summary.recipients), 3u);
 }
 
 TEST(RecipientSummary, OtherRecipientsAddTheirCount)
@@ -615,7 +615,7 @@ TEST(RecipientSummary, OtherRecipientsAddTheirCount)
     add_status(h, pair, "Virus", 2);
     add_other(h, pair, "o@x.org", 3);
     add_other(h, pair, "t@x.org", 1);
-    h.env_pair_list.push_back(pair);
+    h.envelope.pairs.push_back(pair);
     ASSERT_EQ(build_recipients_quietly(), 0);
     EXPECT_EQ(rows(h), (std::vector<std::string>{"t@x.org 3 3 0 2", "o@x.org 3 3 0 0"}));
 }
@@ -623,10 +623,10 @@ TEST(RecipientSummary, OtherRecipientsAddTheirCount)
 TEST(RecipientSummary, MilterRejectsWithRecipientAddTheirCount)
 {
     host_info& h = fresh_host();
-    h.env_pair_list.push_back(env_pair("r1", 1, "s", nullptr, "t@x.org", nullptr, 2));
-    h.milrej_list.push_back(milter_reject("r1", 1, "s", nullptr, "t@x.org", nullptr, 4));
-    h.milrej_list.push_back(milter_reject("r1", 1, "s", nullptr, nullptr, nullptr, 9));
-    h.milrej_list.push_back(milter_reject("r1", 1, "s", nullptr, "m@y.org", nullptr, 2));
+    h.envelope.pairs.push_back(env_pair("r1", 1, "s", nullptr, "t@x.org", nullptr, 2));
+    h.milter.rejects.push_back(milter_reject("r1", 1, "s", nullptr, "t@x.org", nullptr, 4));
+    h.milter.rejects.push_back(milter_reject("r1", 1, "s", nullptr, nullptr, nullptr, 9));
+    h.milter.rejects.push_back(milter_reject("r1", 1, "s", nullptr, "m@y.org", nullptr, 2));
     ASSERT_EQ(build_recipients_quietly(), 0);
     EXPECT_EQ(rows(h), (std::vector<std::string>{"t@x.org 6 2 4 0", "m@y.org 2 0 2 0"}));
 }
@@ -635,8 +635,8 @@ TEST(RecipientSummary, EmptyTablesGiveNoRows)
 {
     host_info& h = fresh_host();
     ASSERT_EQ(build_recipients_quietly(), 0);
-    EXPECT_EQ(h.sum_rcpt_count, 0u);
-    EXPECT_TRUE(h.sum_rcpt_list.empty());
+    EXPECT_EQ(count_of(h.summary.recipients), 0u);
+    EXPECT_TRUE(h.summary.recipients.empty());
 }
 
 TEST(RecipientSummary, MemoryFailuresNameTheirRecord)
@@ -650,8 +650,8 @@ TEST(RecipientSummary, MemoryFailuresNameTheirRecord)
         host_info& h = fresh_host();
         env_pair_stat pair = env_pair("r1", 1, "s", nullptr, "t@x.org", nullptr);
         add_other(h, pair, "o@x.org", 1);
-        h.env_pair_list.push_back(pair);
-        h.milrej_list.push_back(milter_reject("r1", 1, "s", nullptr, "m@y.org", nullptr));
+        h.envelope.pairs.push_back(pair);
+        h.milter.rejects.push_back(milter_reject("r1", 1, "s", nullptr, "m@y.org", nullptr));
         h.memory.fail_after(left);
         std::string errors;
         EXPECT_EQ(build_recipients_quietly(&errors), 1);

@@ -27,6 +27,10 @@ char* cut_at_newline(char* text);
 // The 24-character ctime text of a time (local time zone) without its line end.
 std::string time_text(std::time_t time);
 
+// The first place where `needle` occurs in `haystack`, letters compared
+// without regard to case; `haystack` for an empty needle; null when absent.
+const char* find_nocase(const char* haystack, const char* needle);
+
 // A text for "%s" in plain-text output: an absent text prints as "(null)".
 inline const char* text_or_null(const char* text)
 {

@@ -1,9 +1,7 @@
 // Storage and lookup of the host table: a linear walk over at most four names.
-#include "stats/host_info.h"
+#include "model/host_info.h"
 
 #include <new>
-
-#include "driver/messages.h"
 
 namespace {
 alignas(host_table_type) unsigned char host_table_storage[sizeof(host_table_type)];
@@ -34,21 +32,4 @@ host_info* find_or_add_host(std::string_view name)
 std::span<host_info> used_hosts()
 {
     return std::span<host_info>(host_table.data(), hosts_found);
-}
-
-int build_each_host(const char* (*build_host)(host_info& host), const char* no_memory)
-{
-    for (host_info& host : used_hosts()) {
-        const char* failure = nullptr;
-        try {
-            failure = build_host(host);
-        } catch (const std::bad_alloc&) {
-            failure = no_memory;
-        }
-        if (failure) {
-            error_message(failure);
-            return 1;
-        }
-    }
-    return 0;
 }

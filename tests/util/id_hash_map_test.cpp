@@ -1,7 +1,7 @@
 // The flat queue-id map against std::unordered_map under random insertions,
 // look-ups and erasures: erasing from the middle of a probe run (also across
 // the end of the table) must keep every other key findable.
-#include "input/id_hash_map.h"
+#include "util/id_hash_map.h"
 
 #include <gtest/gtest.h>
 

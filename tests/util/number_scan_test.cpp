@@ -1,6 +1,6 @@
 // The input phase's number scanning must give exactly strtol's and
 // strtoul's results, overflow and odd signs included.
-#include "input/number_scan.h"
+#include "util/number_scan.h"
 
 #include <gtest/gtest.h>
 

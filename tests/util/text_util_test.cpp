@@ -1,5 +1,5 @@
 // Bounded copy/append and the small scanning helpers.
-#include "driver/text_util.h"
+#include "util/text_util.h"
 
 #include <gtest/gtest.h>
 
@@ -107,6 +107,23 @@ TEST(CutAtNewlineTest, EndsTextAtFirstNewline)
         EXPECT_EQ(buffer, c.want) << "text \"" << c.text << "\"";
     }
     EXPECT_EQ(cut_at_newline(nullptr), nullptr);
+}
+
+TEST(FindNocase, FirstMatchWithCaseIgnoredOnBothSides)
+{
+    const char* body = "STARTTLS=client, relay=mx.Example.com., version=TLSv1.3, verify=OK";
+    struct { const char* needle; const char* exact; } cases[] = {
+        {"starttls=", "STARTTLS="}, {"StartTls=", "STARTTLS="}, {"RELAY=", "relay="},
+        {"mx.example.COM", "mx.Example.com"}, {"ok", "OK"}, {"", body},
+        {"verify=OKAY", nullptr}, {"relay=mx.example.org", nullptr}, {"stat=", nullptr},
+    };
+    for (const auto& c : cases) {
+        const char* want = c.exact ? std::strstr(body, c.exact) : nullptr;
+        EXPECT_EQ(find_nocase(body, c.needle), want) << "needle \"" << c.needle << "\"";
+    }
+    // A partial match must not hide a full one that starts inside it.
+    const char* repeated = "ststAT=x";
+    EXPECT_EQ(find_nocase(repeated, "STAT="), repeated + 2);
 }
 
 }  // namespace

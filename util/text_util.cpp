@@ -1,6 +1,8 @@
 // Bounded C-string helpers. They trust only that their arguments are null or
 // terminated texts and never write beyond the size they are given.
-#include "driver/text_util.h"
+#include "util/text_util.h"
+
+#include <strings.h>
 
 #include <cstring>
 
@@ -64,4 +66,23 @@ std::string time_text(std::time_t time)
     if (ctime_r(&time, buffer) == nullptr)
         return {};
     return cut_at_newline(buffer);
+}
+
+const char* find_nocase(const char* haystack, const char* needle)
+{
+    if (haystack == nullptr || needle == nullptr)
+        return nullptr;
+    if (*needle == '\0')
+        return haystack;
+    // Candidates are the places of the needle's first letter in either case
+    // (found by the library's fast character-set search); the rest of the
+    // needle is compared without regard to case.
+    const char lower = lower_ascii(*needle);
+    const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
+    const char first[3] = {lower, upper != lower ? upper : '\0', '\0'};
+    const std::size_t rest = std::strlen(needle + 1);
+    for (const char* p = std::strpbrk(haystack, first); p; p = std::strpbrk(p + 1, first))
+        if (strncasecmp(p + 1, needle + 1, rest) == 0)
+            return p;
+    return nullptr;
 }

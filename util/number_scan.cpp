@@ -1,9 +1,9 @@
 // Base-10 number scanning with strtol/strtoul results, used on raw log text.
-#include "input/number_scan.h"
+#include "util/number_scan.h"
 
 #include <climits>
 
-#include "driver/text_util.h"
+#include "util/text_util.h"
 
 namespace {
 

@@ -181,3 +181,33 @@ struct pending_list {
             tail = record->prev;
     }
 };
+
+// One host's message model: side lists, pending lists and chains in input
+// order, and the number of records filed on each list.
+struct message_model {
+    std::uint32_t unknown_msgs = 0;
+    std::uint32_t unknown_user_msgs = 0;
+    std::uint32_t tls_msgs = 0;
+    std::uint32_t other_msgs = 0;
+    std::uint32_t from_msgs_ooo = 0;
+    std::uint32_t to_msgs_ooo = 0;
+    std::uint32_t msg_chains = 0;
+    std::uint32_t ruleset_msgs_ooo = 0;
+    std::uint32_t ruleset_chains = 0;
+    std::uint32_t milter_msgs_ooo = 0;
+    std::uint32_t milter_chains = 0;
+    std::uint32_t no_action_msgs = 0;
+
+    record_list<msg_other> unknown_user_list;
+    record_list<msg_line> unknown_list;
+    record_list<msg_line> tls_list;
+    record_list<msg_other> other_list;
+    pending_list<msg_from> from_list;
+    record_list<msg_to> to_list;
+    record_list<msg_chain_item> msg_chain;
+    pending_list<msg_ruleset> ruleset_list;
+    record_list<ruleset_chain_item> ruleset_chain;
+    pending_list<msg_milter> milter_list;
+    record_list<milter_chain_item> milter_chain;
+    record_list<msg_no_action> no_action_list;
+};

@@ -1,6 +1,6 @@
 // Block allocation for the arena: big requests get a block of their own, small
 // ones are carved from the current block.
-#include "input/arena.h"
+#include "util/arena.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
