@@ -11,7 +11,7 @@ bin=$(realpath "$1")
 log=$(realpath "$2")
 out=$3
 src=$(cd "$(dirname "$0")/.." && pwd)
-now="2026-01-15 12:00:00"
+now="2026-01-15 12:00:00"  # a frozen clock
 mkdir -p "$out"
 out=$(realpath "$out")
 split="$out/split.conf"
@@ -22,7 +22,7 @@ run() {  # MODE CONFIG ARGS...
     shift 2
     mkdir -p "$out/$mode"
     (cd "$src/examples" &&
-        faketime -f "@$now" "$bin" -c "$config" -B "$out/$mode" -f "$log" "$@" \
+        faketime -f "$now" "$bin" -c "$config" -B "$out/$mode" -f "$log" "$@" \
             >"$out/$mode.out" 2>"$out/$mode.err"; echo $? >"$out/$mode.status")
 }
 

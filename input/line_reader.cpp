@@ -19,15 +19,16 @@ namespace {
 
 constexpr std::size_t shortest_line = 30;
 
-const char* fault_message(line_fault fault)
+// What is wrong with a line, as its error message names it.
+const char* fault_text(line_fault fault)
 {
     switch (fault) {
-    case line_fault::wrong_month: return "ERROR: wrong month in line %lu!\n";
-    case line_fault::wrong_conversion: return "ERROR: wrong conversion (day and time) in line %lu!\n";
-    case line_fault::missing_host: return "ERROR: missing host in line %lu!\n";
-    case line_fault::missing_process_id: return "ERROR: missing process_id in line %lu!\n";
-    case line_fault::missing_msg_id_1: return "ERROR: missing global msg_id (1) in line %lu!\n";
-    case line_fault::missing_msg_id_2: return "ERROR: missing global msg_id (2) in line %lu!\n";
+    case line_fault::wrong_month: return "wrong month";
+    case line_fault::wrong_conversion: return "wrong conversion (day and time)";
+    case line_fault::missing_host: return "missing host";
+    case line_fault::missing_process_id: return "missing process_id";
+    case line_fault::missing_msg_id_1: return "missing global msg_id (1)";
+    case line_fault::missing_msg_id_2: return "missing global msg_id (2)";
     case line_fault::none: break;
     }
     return nullptr;
@@ -35,8 +36,8 @@ const char* fault_message(line_fault fault)
 
 void report_fault(line_fault fault)
 {
-    if (const char* format = fault_message(fault))
-        error_message(format_message(format, static_cast<unsigned long>(lines_read)));
+    if (const char* text = fault_text(fault))
+        error_message(format_message("ERROR: %s in line %lu!\n", text, static_cast<unsigned long>(lines_read)));
 }
 
 void widen_entry_times(host_info& host, std::time_t line_time)

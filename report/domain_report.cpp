@@ -27,11 +27,6 @@ std::vector<domain_stat>& list_of(domain_tables& tables, int level)
     return level == 1 ? tables.l1_list : tables.l2_list;
 }
 
-unsigned long domains_at_level(const domain_tables& tables, int level)
-{
-    return count_of(level == 1 ? tables.l1_list : tables.l2_list);
-}
-
 domain_bases bases_of(const domain_tables& tables, int level)
 {
     if (level == 1)
@@ -104,12 +99,6 @@ void write_domain_row(report_file& out, const host_info& host, const domain_stat
 // The views: by value only sorts (its heading says the count), by name
 // sorts and shows the table with the bases of its level.
 template <domain_tables host_info::*Tables, int Level>
-std::uint32_t level_count(const host_info& host)
-{
-    return domains_at_level(host.*Tables, Level);
-}
-
-template <domain_tables host_info::*Tables, int Level>
 void sorted_by_value(report_file&, host_info& host)
 {
     sort_domains(list_of(host.*Tables, Level), SORT_BY_VALUE);
@@ -128,8 +117,8 @@ void sorted_by_name(report_file& out, host_info& host)
 struct domain_report {
     domain_tables host_info::*tables;
     const char* ascii_kind;
-    const char* ascii_open_failure;  // main file, ASCII (and any format but HTML)
-    const char* html_open_failure;   // main file, HTML
+    const char* token;              // main file, in its failure messages
+    const char* html_open_failure;  // main file in HTML: its irregular open-failure message, or null
     std::span<const html_section> sections;
     std::span<const split_view> views;
 };
@@ -138,58 +127,62 @@ constexpr auto env = &host_info::env_dom;
 constexpr auto rel = &host_info::rel_dom;
 
 const html_section env_sections[] = {
-    {"domL1val", "Domains level-1 sorted by value", "    <H3>%s (%lu domains level-1 sorted by value)</H3>\n",
-     level_count<env, 1>, sorted_by_value<env, 1>},
-    {"domL1nam", "Domains level-1 sorted by name", "    <H3>%s (%lu domains level-1 sorted by name)</H3>\n",
-     level_count<env, 1>, sorted_by_name<env, 1>},
-    {"domL2val", "Domains level-2 sorted by value", "    <H3>%s (%lu domains level-2 sorted by value)</H3>\n",
-     level_count<env, 2>, sorted_by_value<env, 2>},
-    {"domL2nam", "Domains level-2 sorted by name", "    <H3>%s (%lu domains level-2 sorted by name)</H3>\n",
-     level_count<env, 2>, sorted_by_name<env, 2>},
+    {"domL1val", "Domains level-1 sorted by value", "domains level-1 sorted by value",
+     table_size<env, &domain_tables::l1_list>, sorted_by_value<env, 1>},
+    {"domL1nam", "Domains level-1 sorted by name", "domains level-1 sorted by name",
+     table_size<env, &domain_tables::l1_list>, sorted_by_name<env, 1>},
+    {"domL2val", "Domains level-2 sorted by value", "domains level-2 sorted by value",
+     table_size<env, &domain_tables::l2_list>, sorted_by_value<env, 2>},
+    {"domL2nam", "Domains level-2 sorted by name", "domains level-2 sorted by name",
+     table_size<env, &domain_tables::l2_list>, sorted_by_name<env, 2>},
 };
 
 const html_section relay_sections[] = {
-    {"domL1val", "Domains level-1 sorted by value", "    <H3>%s (%lu domains level-1 sorted by value)</H3>\n",
-     level_count<rel, 1>, sorted_by_value<rel, 1>},
-    {"domL1nam", "Domains level-1 sorted by name", "    <H3>%s (%lu domains level-1 sorted by name)</H3>\n",
-     level_count<rel, 1>, sorted_by_name<rel, 1>},
-    {"domL2val", "Domains level-2 sorted by value", "    <H3>%s (%lu domains level-2 sorted by value)</H3>\n",
-     level_count<rel, 2>, sorted_by_value<rel, 2>},
-    {"domL2nam", "Domains level-2 sorted by name", "    <H3>%s (%lu domains level-2 sorted by name)</H3>\n",
-     level_count<rel, 2>, sorted_by_name<rel, 2>},
+    {"domL1val", "Domains level-1 sorted by value", "domains level-1 sorted by value",
+     table_size<rel, &domain_tables::l1_list>, sorted_by_value<rel, 1>},
+    {"domL1nam", "Domains level-1 sorted by name", "domains level-1 sorted by name",
+     table_size<rel, &domain_tables::l1_list>, sorted_by_name<rel, 1>},
+    {"domL2val", "Domains level-2 sorted by value", "domains level-2 sorted by value",
+     table_size<rel, &domain_tables::l2_list>, sorted_by_value<rel, 2>},
+    {"domL2nam", "Domains level-2 sorted by name", "domains level-2 sorted by name",
+     table_size<rel, &domain_tables::l2_list>, sorted_by_name<rel, 2>},
 };
 
 const split_view env_views[] = {
-    {&S::OutputEnvDomByValueFile_Lvl_1, "ERROR: cannot open env_dom_val_file_lvl_1 file!\n",
-     "    <H3>%s (%lu domains level-1 sorted by value, envelopes)</H3>\n", level_count<env, 1>,
-     sorted_by_value<env, 1>},
-    {&S::OutputEnvDomByNameFile_Lvl_1, "ERROR: cannot open env_dom_nam_file_lvl_1 file!\n",
-     "    <H3>%s (%lu domains level-1 sorted by name, envelopes)</H3>\n", level_count<env, 1>,
-     sorted_by_name<env, 1>},
-    {&S::OutputEnvDomByValueFile_Lvl_2, "ERROR: cannot open env_dom_val_file_lvl_2 file!\n",
-     "    <H3>%s (%lu domains level-2 sorted by value, envelopes)</H3>\n", level_count<env, 2>,
-     sorted_by_value<env, 2>},
-    {&S::OutputEnvDomByNameFile_Lvl_2, "ERROR: cannot env_open dom_nam_file_lvl_2 file!\n",
-     "    <H3>%s (%lu domains level-2 sorted by name, envelopes)</H3>\n", level_count<env, 2>,
-     sorted_by_name<env, 2>},
+    {&S::OutputEnvDomByValueFile_Lvl_1, "env_dom_val_file_lvl_1", nullptr, "domains level-1 sorted by value, envelopes",
+     table_size<env, &domain_tables::l1_list>, sorted_by_value<env, 1>,
+     "Domains level-1 sorted by value", 0, false},
+    {&S::OutputEnvDomByNameFile_Lvl_1, "env_dom_nam_file_lvl_1", nullptr, "domains level-1 sorted by name, envelopes",
+     table_size<env, &domain_tables::l1_list>, sorted_by_name<env, 1>,
+     "Domains level-1 sorted by name", 1, false},
+    {&S::OutputEnvDomByValueFile_Lvl_2, "env_dom_val_file_lvl_2", nullptr, "domains level-2 sorted by value, envelopes",
+     table_size<env, &domain_tables::l2_list>, sorted_by_value<env, 2>,
+     "Domains level-2 sorted by value", 2, true},
+    {&S::OutputEnvDomByNameFile_Lvl_2, "env_dom_nam_file_lvl_2", "ERROR: cannot env_open dom_nam_file_lvl_2 file!\n", "domains level-2 sorted by name, envelopes",
+     table_size<env, &domain_tables::l2_list>, sorted_by_name<env, 2>,
+     "Domains level-2 sorted by name", 3, false},
 };
 
 const split_view relay_views[] = {
-    {&S::OutputRelDomByValueFile_Lvl_1, "ERROR: cannot open rel_dom_val_file_lvl_1 file!\n",
-     "    <H3>%s (%lu domains level-1 sorted by value)</H3>\n", level_count<rel, 1>, sorted_by_value<rel, 1>},
-    {&S::OutputRelDomByNameFile_Lvl_1, "ERROR: cannot open rel_dom_nam_file_lvl_1 file!\n",
-     "    <H3>%s (%lu domains level-1 sorted by name)</H3>\n", level_count<rel, 1>, sorted_by_name<rel, 1>},
-    {&S::OutputRelDomByValueFile_Lvl_2, "ERROR: cannot rel_open dom_val_file_lvl_2 file!\n",
-     "    <H3>%s (%lu domains level-2 sorted by value)</H3>\n", level_count<rel, 2>, sorted_by_value<rel, 2>},
-    {&S::OutputRelDomByNameFile_Lvl_2, "ERROR: cannot rel_open dom_nam_file_lvl_2 file!\n",
-     "    <H3>%s (%lu domains level-2 sorted by name)</H3>\n", level_count<rel, 2>, sorted_by_name<rel, 2>},
+    {&S::OutputRelDomByValueFile_Lvl_1, "rel_dom_val_file_lvl_1", nullptr, "domains level-1 sorted by value",
+     table_size<rel, &domain_tables::l1_list>, sorted_by_value<rel, 1>,
+     "Domains level-1 sorted by value", 0, false},
+    {&S::OutputRelDomByNameFile_Lvl_1, "rel_dom_nam_file_lvl_1", nullptr, "domains level-1 sorted by name",
+     table_size<rel, &domain_tables::l1_list>, sorted_by_name<rel, 1>,
+     "Domains level-1 sorted by name", 1, false},
+    {&S::OutputRelDomByValueFile_Lvl_2, "rel_dom_val_file_lvl_2", "ERROR: cannot rel_open dom_val_file_lvl_2 file!\n", "domains level-2 sorted by value",
+     table_size<rel, &domain_tables::l2_list>, sorted_by_value<rel, 2>,
+     "Domains level-2 sorted by value", 2, true},
+    {&S::OutputRelDomByNameFile_Lvl_2, "rel_dom_nam_file_lvl_2", "ERROR: cannot rel_open dom_nam_file_lvl_2 file!\n", "domains level-2 sorted by name",
+     table_size<rel, &domain_tables::l2_list>, sorted_by_name<rel, 2>,
+     "Domains level-2 sorted by name", 3, false},
 };
 
 const domain_report env_report{
     env,
     "envelopes",
-    "ERROR: cannot open env_dom_info_out file!\n",
-    "ERROR: cannot open env_dom_info_out file!\n",
+    "env_dom_info_out",
+    nullptr,
     env_sections,
     env_views,
 };
@@ -197,7 +190,7 @@ const domain_report env_report{
 const domain_report relay_report{
     rel,
     "relays",
-    "ERROR: cannot open rel_dom_info_out file!\n",
+    "rel_dom_info_out",
     "ERROR: cannot rel_open dom_info_out file!\n",
     relay_sections,
     relay_views,
@@ -211,8 +204,7 @@ int write_domain_report(const domain_report& report, const std::string& path, in
         write_split_report(report.views);
         return 0;
     }
-    report_file out(path, report_file::whole_message{format == FORMAT_HTML ? report.html_open_failure
-                                                                            : report.ascii_open_failure});
+    report_file out(path, report.token, format == FORMAT_HTML ? report.html_open_failure : nullptr);
     if (!out)
         return 1;
     if (format == FORMAT_ASCII)
@@ -223,6 +215,10 @@ int write_domain_report(const domain_report& report, const std::string& path, in
 }
 
 }  // namespace
+
+constinit const std::span<const split_view> relay_domain_split_views{relay_views};
+
+constinit const std::span<const split_view> env_domain_split_views{env_views};
 
 void write_domain_table(report_file& out, const host_info& host, const std::vector<domain_stat>& domains,
                         const domain_bases& bases)

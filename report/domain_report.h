@@ -6,11 +6,16 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "report/report_writer.h"
 #include "model/host_info.h"
+
+// The files of the two domain reports in split mode, in the order they are written.
+extern const std::span<const split_view> env_domain_split_views;
+extern const std::span<const split_view> relay_domain_split_views;
 
 // Report writers of the print table: ASCII for format 0; for HTML one file
 // with four sections per host, or with SplitHtmlOutput 1 one file per view

@@ -150,27 +150,12 @@ void write_member_table(report_file& out, const host_info& host, const std::vect
 
 // ---------------------------------------------------------------- views
 
-std::uint32_t pair_count(const host_info& host)
+unsigned long virus_pair_count(const host_info& host)
 {
-    return count_of(host.envelope.pairs);
-}
-
-std::uint32_t virus_pair_count(const host_info& host)
-{
-    std::uint32_t count = 0;
+    unsigned long count = 0;
     for (const env_pair_stat& pair : host.envelope.pairs)
         count += is_virus_pair(pair) ? 1 : 0;
     return count;
-}
-
-std::uint32_t sender_count(const host_info& host)
-{
-    return count_of(host.envelope.senders);
-}
-
-std::uint32_t recipient_count(const host_info& host)
-{
-    return count_of(host.envelope.recipients);
 }
 
 // A view that shows only its heading: the sorts, no table.
@@ -202,83 +187,94 @@ void recipient_table(report_file& out, host_info& host)
 }
 
 const html_section sections[] = {
-    {"envsiz", "Envelope pairs sorted by size", "    <H3>%s (%lu envelope pairs sorted by size)</H3>\n", pair_count,
-     pair_table<SORT_BY_SIZE>},
-    {"envcnt", "Envelope pairs sorted by count", "    <H3>%s (%lu envelope pairs sorted by count)</H3>\n", pair_count,
-     pair_table<SORT_BY_COUNT>},
-    {"envdom", "Envelope pairs sorted by domain (env-from)",
-     "    <H3>%s (%lu envelope pairs sorted by domain [env-from])</H3>\n", pair_count, sort_pairs<SORT_BY_FROM_DOM>},
-    {"envrelnam", "Envelope pairs sorted by relay (name)", "    <H3>%s (%lu envelope pairs sorted by relay name)</H3>\n",
-     pair_count, sort_pairs<SORT_BY_RELAY_NAME>},
-    {"envreladr", "Envelope pairs sorted by relay (ip address)",
-     "    <H3>%s (%lu envelope pairs sorted by relay address)</H3>\n", pair_count, sort_pairs<SORT_BY_RELAY_ADDR>},
-    {"envreldoml1", "Envelope pairs sorted by relay (domain level-1)",
-     "    <H3>%s (%lu envelope pairs sorted by relay domain level-1)</H3>\n", pair_count,
-     sort_pairs<SORT_BY_RELAY_DOM_L1>},
-    {"envreldoml2", "Envelope pairs sorted by relay (domain level-2)",
-     "    <H3>%s (%lu envelope pairs sorted by relay domain level-2)</H3>\n", pair_count,
-     sort_pairs<SORT_BY_RELAY_DOM_L2>},
-    {"sndsiz", "Envelope senders sorted by size", "    <H3>%s (%lu envelope senders sorted by size)</H3>\n",
-     sender_count, sender_table<SORT_BY_SIZE>},
-    {"sndcnt", "Envelope senders sorted by count", "    <H3>%s (%lu envelope senders sorted by count)</H3>\n",
-     sender_count, sender_table<SORT_BY_COUNT>},
-    {"rcvsiz", "Envelope recipients sorted by size", "    <H3>%s (%lu envelope recipients sorted by size)</H3>\n",
-     recipient_count, recipient_table<SORT_BY_SIZE>},
-    {"rcvcnt", "Envelope recipients sorted by count", "    <H3>%s (%lu envelope recipients sorted by count)</H3>\n",
-     recipient_count, recipient_table<SORT_BY_COUNT>},
+    {"envsiz", "Envelope pairs sorted by size", "envelope pairs sorted by size",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, pair_table<SORT_BY_SIZE>},
+    {"envcnt", "Envelope pairs sorted by count", "envelope pairs sorted by count",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, pair_table<SORT_BY_COUNT>},
+    {"envdom", "Envelope pairs sorted by domain (env-from)", "envelope pairs sorted by domain [env-from]",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_FROM_DOM>},
+    {"envrelnam", "Envelope pairs sorted by relay (name)", "envelope pairs sorted by relay name",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_NAME>},
+    {"envreladr", "Envelope pairs sorted by relay (ip address)", "envelope pairs sorted by relay address",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_ADDR>},
+    {"envreldoml1", "Envelope pairs sorted by relay (domain level-1)", "envelope pairs sorted by relay domain level-1",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_DOM_L1>},
+    {"envreldoml2", "Envelope pairs sorted by relay (domain level-2)", "envelope pairs sorted by relay domain level-2",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_DOM_L2>},
+    {"sndsiz", "Envelope senders sorted by size", "envelope senders sorted by size",
+     table_size<&host_info::envelope, &envelope_statistics::senders>, sender_table<SORT_BY_SIZE>},
+    {"sndcnt", "Envelope senders sorted by count", "envelope senders sorted by count",
+     table_size<&host_info::envelope, &envelope_statistics::senders>, sender_table<SORT_BY_COUNT>},
+    {"rcvsiz", "Envelope recipients sorted by size", "envelope recipients sorted by size",
+     table_size<&host_info::envelope, &envelope_statistics::recipients>, recipient_table<SORT_BY_SIZE>},
+    {"rcvcnt", "Envelope recipients sorted by count", "envelope recipients sorted by count",
+     table_size<&host_info::envelope, &envelope_statistics::recipients>, recipient_table<SORT_BY_COUNT>},
 };
 
 using S = program_settings;
 
 const split_view views[] = {
-    {&S::OutputEnvPairsBySize, "env_pair_siz", "    <H3>%s (%lu envelope pairs sorted by size)</H3>\n", pair_count,
-     pair_table<SORT_BY_SIZE>},
-    {&S::OutputEnvPairsByCount, "env_pair_count", "    <H3>%s (%lu envelope pairs sorted by count)</H3>\n",
-     pair_count, pair_table<SORT_BY_COUNT>},
-    {&S::OutputEnvPairsByVirusDom_Lvl_2, "env_pair_virus_dom_lvl_2",
-     "    <H3>%s (%lu envelope pairs sorted by relay domain-level-2 [virus messages only])</H3>\n", virus_pair_count,
-     sort_pairs<SORT_BY_RELAY_DOM_L2>},
-    {&S::OutputEnvPairsByVirusRelayAddr, "env_pair_virus_relay_addr",
-     "    <H3>%s (%lu envelope pairs sorted by relay address [virus messages only])</H3>\n", virus_pair_count,
-     sort_pairs<SORT_BY_RELAY_ADDR>},
-    {&S::OutputEnvPairsByVirusRcptName, "env_pair_virus_rcpt_name",
-     "    <H3>%s (%lu envelope pairs sorted by recipient name [virus messages only])</H3>\n", virus_pair_count,
-     sort_pairs<SORT_BY_RECIPIENT>},
-    {&S::OutputEnvPairsByRelayName, "env_pair_relay_nam", "    <H3>%s (%lu envelope pairs sorted by relay name)</H3>\n",
-     pair_count, sort_pairs<SORT_BY_RELAY_NAME>},
-    {&S::OutputEnvPairsByRelayAddr, "env_pair_relay_addr",
-     "    <H3>%s (%lu envelope pairs sorted by relay address)</H3>\n", pair_count, sort_pairs<SORT_BY_RELAY_ADDR>},
-    {&S::OutputEnvPairsByRelayDom_Lvl_2, "env_pair_relay_dom_lvl_2",
-     "    <H3>%s (%lu envelope pairs sorted by relay domain level-2)</H3>\n", pair_count,
-     sort_pairs<SORT_BY_RELAY_DOM_L2>},
-    {&S::OutputEnvPairsByRelayDom_Lvl_1, "env_pair_relay_dom_lvl_1",
-     "    <H3>%s (%lu envelope pairs sorted by relay domain level-1)</H3>\n", pair_count,
-     sort_pairs<SORT_BY_RELAY_DOM_L1>},
-    {&S::OutputEnvPairsByDomFrom, "env_pair_dom_from",
-     "    <H3>%s (%lu envelope pairs sorted by domain [env-from])</H3>\n", pair_count, sort_pairs<SORT_BY_FROM_DOM>},
-    {&S::OutputEnvSendersBySize, "env_senders_siz", "    <H3>%s (%lu envelope senders sorted by size)</H3>\n",
-     sender_count, sender_table<SORT_BY_SIZE>},
-    {&S::OutputEnvSendersByCount, "env_senders_count", "    <H3>%s (%lu envelope senders sorted by count)</H3>\n",
-     sender_count, sender_table<SORT_BY_COUNT>},
-    {&S::OutputEnvRecipientsBySize, "env_recipients_siz",
-     "    <H3>%s (%lu envelope recipients sorted by size)</H3>\n", recipient_count, recipient_table<SORT_BY_SIZE>},
-    {&S::OutputEnvRecipientsByCount, "env_recipients_count",
-     "    <H3>%s (%lu envelope recipients sorted by count)</H3>\n", recipient_count, recipient_table<SORT_BY_COUNT>},
-    {&S::OutputEnvPairsByRcptName, "env_pair_rcpt_nam",
-     "    <H3>%s (%lu envelope pairs sorted by recipient name)</H3>\n", pair_count,
-     sort_pairs<SORT_BY_RELAY_ADDR, SORT_BY_RECIPIENT>},
-    {&S::OutputEnvPairsByStatus, "env_pair_status", "    <H3>%s (%lu envelope pairs sorted by status)</H3>\n",
-     pair_count, sort_pairs<SORT_BY_STATUS>},
-    {&S::OutputEnvPairsByTime, "env_pair_time", "    <H3>%s (%lu envelope pairs sorted by time)</H3>\n", pair_count,
-     sort_pairs<SORT_BY_RELAY_ADDR, SORT_BY_TIME>},
-    {&S::OutputEnvPairsBySenderName, "env_pair_sndr_nam",
-     "    <H3>%s (%lu envelope pairs sorted by sender name)</H3>\n", pair_count,
-     sort_pairs<SORT_BY_RELAY_ADDR, SORT_BY_SENDER>},
+    {&S::OutputEnvPairsBySize, "env_pair_siz", nullptr, "envelope pairs sorted by size",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, pair_table<SORT_BY_SIZE>,
+     "Envelope pairs sorted by size", 0, false},
+    {&S::OutputEnvPairsByCount, "env_pair_count", nullptr, "envelope pairs sorted by count",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, pair_table<SORT_BY_COUNT>,
+     "Envelope pairs sorted by count", 1, false},
+    {&S::OutputEnvPairsByVirusDom_Lvl_2, "env_pair_virus_dom_lvl_2", nullptr, "envelope pairs sorted by relay domain-level-2 [virus messages only]",
+     virus_pair_count, sort_pairs<SORT_BY_RELAY_DOM_L2>,
+     "Envelope pairs sorted by relay (domain level-2), (virus messages only)", 11, false},
+    {&S::OutputEnvPairsByVirusRelayAddr, "env_pair_virus_relay_addr", nullptr, "envelope pairs sorted by relay address [virus messages only]",
+     virus_pair_count, sort_pairs<SORT_BY_RELAY_ADDR>,
+     "Envelope pairs sorted by relay (IP address), (virus messages only)", 12, false},
+    {&S::OutputEnvPairsByVirusRcptName, "env_pair_virus_rcpt_name", nullptr, "envelope pairs sorted by recipient name [virus messages only]",
+     virus_pair_count, sort_pairs<SORT_BY_RECIPIENT>,
+     "Envelope pairs sorted by recipient name, (virus messages only)", 13, false},
+    {&S::OutputEnvPairsByRelayName, "env_pair_relay_nam", nullptr, "envelope pairs sorted by relay name",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_NAME>,
+     "Envelope pairs sorted by relay (name)", 7, false},
+    {&S::OutputEnvPairsByRelayAddr, "env_pair_relay_addr", nullptr, "envelope pairs sorted by relay address",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_ADDR>,
+     "Envelope pairs sorted by relay (IP address)", 8, false},
+    {&S::OutputEnvPairsByRelayDom_Lvl_2, "env_pair_relay_dom_lvl_2", nullptr, "envelope pairs sorted by relay domain level-2",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_DOM_L2>,
+     "Envelope pairs sorted by relay (domain level-2)", 10, false},
+    {&S::OutputEnvPairsByRelayDom_Lvl_1, "env_pair_relay_dom_lvl_1", nullptr, "envelope pairs sorted by relay domain level-1",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_DOM_L1>,
+     "Envelope pairs sorted by relay (domain level-1)", 9, false},
+    {&S::OutputEnvPairsByDomFrom, "env_pair_dom_from", nullptr, "envelope pairs sorted by domain [env-from]",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_FROM_DOM>,
+     "Envelope pairs sorted by envelope from-addr (domain level-1)", 2, false},
+    {&S::OutputEnvSendersBySize, "env_senders_siz", nullptr, "envelope senders sorted by size",
+     table_size<&host_info::envelope, &envelope_statistics::senders>, sender_table<SORT_BY_SIZE>,
+     "Envelope senders sorted by size", 14, true},
+    {&S::OutputEnvSendersByCount, "env_senders_count", nullptr, "envelope senders sorted by count",
+     table_size<&host_info::envelope, &envelope_statistics::senders>, sender_table<SORT_BY_COUNT>,
+     "Envelope senders sorted by count", 15, false},
+    {&S::OutputEnvRecipientsBySize, "env_recipients_siz", nullptr, "envelope recipients sorted by size",
+     table_size<&host_info::envelope, &envelope_statistics::recipients>, recipient_table<SORT_BY_SIZE>,
+     "Envelope recipients sorted by size", 16, true},
+    {&S::OutputEnvRecipientsByCount, "env_recipients_count", nullptr, "envelope recipients sorted by count",
+     table_size<&host_info::envelope, &envelope_statistics::recipients>, recipient_table<SORT_BY_COUNT>,
+     "Envelope recipients sorted by count", 17, false},
+    {&S::OutputEnvPairsByRcptName, "env_pair_rcpt_nam", nullptr, "envelope pairs sorted by recipient name",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_ADDR, SORT_BY_RECIPIENT>,
+     "Envelope pairs sorted by recipient name", 5, false},
+    {&S::OutputEnvPairsByStatus, "env_pair_status", nullptr, "envelope pairs sorted by status",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_STATUS>,
+     "Envelope pairs sorted by status", 3, false},
+    {&S::OutputEnvPairsByTime, "env_pair_time", nullptr, "envelope pairs sorted by time",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_ADDR, SORT_BY_TIME>,
+     "Envelope pairs sorted by time", 4, false},
+    {&S::OutputEnvPairsBySenderName, "env_pair_sndr_nam", nullptr, "envelope pairs sorted by sender name",
+     table_size<&host_info::envelope, &envelope_statistics::pairs>, sort_pairs<SORT_BY_RELAY_ADDR, SORT_BY_SENDER>,
+     "Envelope pairs sorted by sender name", 6, false},
 };
 
 const char* const rule_after_index = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"80%\">\n\n";
 
 }  // namespace
+
+constinit const std::span<const split_view> envelope_split_views{views};
 
 bool is_virus_pair(const env_pair_stat& pair)
 {

@@ -5,10 +5,14 @@
 // in it comes from the log and is escaped on its way into HTML.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "report/report_writer.h"
 #include "model/host_info.h"
+
+// The files of the envelope report in split mode, in the order they are written.
+extern const std::span<const split_view> envelope_split_views;
 
 // The report writer of the print table: ASCII for format 0; HTML for 1, as
 // one file (SplitHtmlOutput 0, `path`), as split view files (SplitHtmlOutput

@@ -93,21 +93,6 @@ void write_reject_row(report_file& out, const milter_reject_stat& reject, unsign
 
 // ---------------------------------------------------------------- views
 
-std::uint32_t reject_count(const host_info& host)
-{
-    return count_of(host.milter.rejects);
-}
-
-std::uint32_t recipient_count(const host_info& host)
-{
-    return count_of(host.milter.recipients);
-}
-
-std::uint32_t reason_count(const host_info& host)
-{
-    return count_of(host.milter.reasons);
-}
-
 // Views that show only their heading: the sort, no table.
 template <int Order>
 void sort_rejects(report_file&, host_info& host)
@@ -149,78 +134,86 @@ void reason_table(report_file& out, host_info& host)
 }
 
 const html_section sections[] = {
-    {"milnam", "Milter rejects sorted by name", "    <H3>%s (%lu milter rejects sorted by name)</H3>\n", reject_count,
-     sort_rejects<SORT_BY_NAME>},
-    {"milcnt", "Milter rejects sorted by count", "    <H3>%s (%lu milter rejects sorted by count)</H3>\n",
-     reject_count, reject_table<SORT_BY_COUNT>},
-    {"milsiz", "Milter rejects sorted by size", "    <H3>%s (%lu milter rejects sorted by size)</H3>\n", reject_count,
-     reject_table<SORT_BY_SIZE>},
-    {"milrelnam", "Milter rejects sorted by relay name",
-     "    <H3>%s (%lu milter rejects sorted by relay name)</H3>\n", reject_count, sort_rejects<SORT_BY_RELAY_NAME>},
-    {"milreladr", "Milter rejects sorted by relay address",
-     "    <H3>%s (%lu milter rejects sorted by relay address)</H3>\n", reject_count, sort_rejects<SORT_BY_RELAY_ADDR>},
-    {"milreldoml1", "Milter rejects sorted by relay domain level-1",
-     "    <H3>%s (%lu milter rejects sorted by relay domain level-1)</H3>\n", reject_count,
-     sort_rejects<SORT_BY_RELAY_DOM_L1>},
-    {"milreldoml2", "Milter rejects sorted by relay domain level-2",
-     "    <H3>%s (%lu milter rejects sorted by relay domain level-2)</H3>\n", reject_count,
-     sort_rejects<SORT_BY_RELAY_DOM_L2>},
-    {"mildom", "Milter rejects sorted by domain (env-from)",
-     "    <H3>%s (%lu milter rejects sorted by env-from domain)</H3>\n", reject_count,
-     sort_rejects<SORT_BY_FROM_DOM_MIL>},
-    {"milrelrsnall", "Milter rejects sorted by reason (all)", "    <H3>%s (%lu milter rejects sorted by reason)</H3>\n",
-     reject_count, sort_rejects<SORT_BY_REASON>},
-    {"milrelrsncnt", "Milter rejects sorted by reason (summary,value)",
-     "    <H3>%s (%lu milter rejects sorted by reason count)</H3>\n", reason_count, sort_reasons<SORT_BY_COUNT>},
-    {"milrelrsnnam", "Milter rejects sorted by reason (summary,name)",
-     "    <H3>%s (%lu milter rejects sorted by reason name)</H3>\n", reason_count, reason_table<SORT_BY_NAME>},
+    {"milnam", "Milter rejects sorted by name", "milter rejects sorted by name",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_NAME>},
+    {"milcnt", "Milter rejects sorted by count", "milter rejects sorted by count",
+     table_size<&host_info::milter, &milter_statistics::rejects>, reject_table<SORT_BY_COUNT>},
+    {"milsiz", "Milter rejects sorted by size", "milter rejects sorted by size",
+     table_size<&host_info::milter, &milter_statistics::rejects>, reject_table<SORT_BY_SIZE>},
+    {"milrelnam", "Milter rejects sorted by relay name", "milter rejects sorted by relay name",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_RELAY_NAME>},
+    {"milreladr", "Milter rejects sorted by relay address", "milter rejects sorted by relay address",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_RELAY_ADDR>},
+    {"milreldoml1", "Milter rejects sorted by relay domain level-1", "milter rejects sorted by relay domain level-1",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_RELAY_DOM_L1>},
+    {"milreldoml2", "Milter rejects sorted by relay domain level-2", "milter rejects sorted by relay domain level-2",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_RELAY_DOM_L2>},
+    {"mildom", "Milter rejects sorted by domain (env-from)", "milter rejects sorted by env-from domain",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_FROM_DOM_MIL>},
+    {"milrelrsnall", "Milter rejects sorted by reason (all)", "milter rejects sorted by reason",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_REASON>},
+    {"milrelrsncnt", "Milter rejects sorted by reason (summary,value)", "milter rejects sorted by reason count",
+     table_size<&host_info::milter, &milter_statistics::reasons>, sort_reasons<SORT_BY_COUNT>},
+    {"milrelrsnnam", "Milter rejects sorted by reason (summary,name)", "milter rejects sorted by reason name",
+     table_size<&host_info::milter, &milter_statistics::reasons>, reason_table<SORT_BY_NAME>},
 };
 
 using S = program_settings;
 
 const split_view views[] = {
-    {&S::OutputMilterRejectsByName, "mil_rej_nam", "    <H3>%s (%lu milter rejects sorted by name)</H3>\n",
-     reject_count, sort_rejects<SORT_BY_NAME>},
-    {&S::OutputMilterRejectsByCount, "mil_rej_count", "    <H3>%s (%lu milter rejects sorted by count)</H3>\n",
-     reject_count, reject_table<SORT_BY_COUNT>},
-    {&S::OutputMilterRejectsBySize, "mil_rej_siz", "    <H3>%s (%lu milter rejects sorted by size)</H3>\n",
-     reject_count, reject_table<SORT_BY_SIZE>},
-    {&S::OutputMilterRejectsByTime, "mil_rej_tim", "    <H3>%s (%lu milter rejects sorted by time)</H3>\n",
-     reject_count, sort_rejects<SORT_BY_TIME>},
-    {&S::OutputMilterRejectsByRcptName, "mil_rej_rcpt_nam",
-     "    <H3>%s (%lu milter rejects sorted by recipient name)</H3>\n", reject_count,
-     sort_rejects<SORT_BY_RECIPIENT>},
-    {&S::OutputMilterRejectsByRelay, "mil_rej_relay", "    <H3>%s (%lu milter rejects sorted by relay name)</H3>\n",
-     reject_count, sort_rejects<SORT_BY_RELAY_NAME>},
-    {&S::OutputMilterRejectsByRelAddr, "mil_rej_rel_addr",
-     "    <H3>%s (%lu milter rejects sorted by relay address)</H3>\n", reject_count, sort_rejects<SORT_BY_RELAY_ADDR>},
-    {&S::OutputMilterRejectsByRelDom_Lvl_1, "mil_rej_rel_dom_lvl_1",
-     "    <H3>%s (%lu milter rejects sorted by relay domain level-1)</H3>\n", reject_count,
-     sort_rejects<SORT_BY_RELAY_DOM_L1>},
-    {&S::OutputMilterRejectsByRelDom_Lvl_2, "mil_rej_rel_dom_lvl_2",
-     "    <H3>%s (%lu milter rejects sorted by relay domain level-2)</H3>\n", reject_count,
-     sort_rejects<SORT_BY_RELAY_DOM_L2>},
-    {&S::OutputMilterRejectsByDomFrom, "mil_rej_relay",
-     "    <H3>%s (%lu milter rejects sorted by env-from domain)</H3>\n", reject_count,
-     sort_rejects<SORT_BY_FROM_DOM_MIL>},
-    {&S::OutputEnvRecipientsMilRejByName, "mil_rej_env_rcpts_by_nam",
-     "    <H3>%s (%lu envelope recipients from milter rejects sorted by name)</H3>\n", recipient_count,
-     recipient_table<SORT_BY_NAME>},
-    {&S::OutputEnvRecipientsMilRejByCount, "mil_rej_env_rcpts_by_cnt",
-     "    <H3>%s (%lu envelope recipients from milter rejects sorted by count)</H3>\n", recipient_count,
-     sort_recipients<SORT_BY_COUNT>},
-    {&S::OutputMilterRejectsByReason, "mil_rej_relay", "    <H3>%s (%lu milter rejects sorted by reason)</H3>\n",
-     reject_count, sort_rejects<SORT_BY_REASON>},
-    {&S::OutputRejectsByReasonCount, "rej_reason_count",
-     "    <H3>%s (%lu milter reject reason sorted by value)</H3>\n", reason_count, sort_reasons<SORT_BY_COUNT>},
-    {&S::OutputRejectsByReasonName, "rej_reason_name", "    <H3>%s (%lu milter reject reason sorted by name)</H3>\n",
-     reason_count, reason_table<SORT_BY_NAME>},
+    {&S::OutputMilterRejectsByName, "mil_rej_nam", nullptr, "milter rejects sorted by name",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_NAME>,
+     "Milter rejects sorted by envelope from-addr (name)", 8, true},
+    {&S::OutputMilterRejectsByCount, "mil_rej_count", nullptr, "milter rejects sorted by count",
+     table_size<&host_info::milter, &milter_statistics::rejects>, reject_table<SORT_BY_COUNT>,
+     "Milter rejects sorted by count", 0, false},
+    {&S::OutputMilterRejectsBySize, "mil_rej_siz", nullptr, "milter rejects sorted by size",
+     table_size<&host_info::milter, &milter_statistics::rejects>, reject_table<SORT_BY_SIZE>,
+     "Milter rejects sorted by size", 1, false},
+    {&S::OutputMilterRejectsByTime, "mil_rej_tim", nullptr, "milter rejects sorted by time",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_TIME>,
+     "Milter rejects sorted by time", 2, false},
+    {&S::OutputMilterRejectsByRcptName, "mil_rej_rcpt_nam", nullptr, "milter rejects sorted by recipient name",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_RECIPIENT>,
+     "Milter rejects sorted by recipient", 3, false},
+    {&S::OutputMilterRejectsByRelay, "mil_rej_relay", nullptr, "milter rejects sorted by relay name",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_RELAY_NAME>,
+     "Milter rejects sorted by relay (name)", 4, true},
+    {&S::OutputMilterRejectsByRelAddr, "mil_rej_rel_addr", nullptr, "milter rejects sorted by relay address",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_RELAY_ADDR>,
+     "Milter rejects sorted by relay (IP address)", 5, false},
+    {&S::OutputMilterRejectsByRelDom_Lvl_1, "mil_rej_rel_dom_lvl_1", nullptr, "milter rejects sorted by relay domain level-1",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_RELAY_DOM_L1>,
+     "Milter rejects sorted by relay (domain level-1)", 6, false},
+    {&S::OutputMilterRejectsByRelDom_Lvl_2, "mil_rej_rel_dom_lvl_2", nullptr, "milter rejects sorted by relay domain level-2",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_RELAY_DOM_L2>,
+     "Milter rejects sorted by relay (domain level-2)", 7, false},
+    {&S::OutputMilterRejectsByDomFrom, "mil_rej_relay", nullptr, "milter rejects sorted by env-from domain",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_FROM_DOM_MIL>,
+     "Milter rejects sorted by envelope from-addr (domain level-1)", 9, false},
+    {&S::OutputEnvRecipientsMilRejByName, "mil_rej_env_rcpts_by_nam", nullptr, "envelope recipients from milter rejects sorted by name",
+     table_size<&host_info::milter, &milter_statistics::recipients>, recipient_table<SORT_BY_NAME>,
+     "Milter rejects envelope recipients sorted by name", 10, true},
+    {&S::OutputEnvRecipientsMilRejByCount, "mil_rej_env_rcpts_by_cnt", nullptr, "envelope recipients from milter rejects sorted by count",
+     table_size<&host_info::milter, &milter_statistics::recipients>, sort_recipients<SORT_BY_COUNT>,
+     "Milter rejects envelope recipients sorted by count", 11, false},
+    {&S::OutputMilterRejectsByReason, "mil_rej_relay", nullptr, "milter rejects sorted by reason",
+     table_size<&host_info::milter, &milter_statistics::rejects>, sort_rejects<SORT_BY_REASON>,
+     "Milter rejects sorted by reason", 12, true},
+    {&S::OutputRejectsByReasonCount, "rej_reason_count", nullptr, "milter reject reason sorted by value",
+     table_size<&host_info::milter, &milter_statistics::reasons>, sort_reasons<SORT_BY_COUNT>,
+     "Milter rejects sorted by reason (summary, by count)", 13, false},
+    {&S::OutputRejectsByReasonName, "rej_reason_name", nullptr, "milter reject reason sorted by name",
+     table_size<&host_info::milter, &milter_statistics::reasons>, reason_table<SORT_BY_NAME>,
+     "Milter rejects sorted by reason (summary, by name)", 14, false},
 };
 
 const char* const rule_after_index = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"80%\">\n\n";
 const char* const section_rule = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n";
 
 }  // namespace
+
+constinit const std::span<const split_view> milter_split_views{views};
 
 void write_milter_reject_table(report_file& out, const host_info& host)
 {

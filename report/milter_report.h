@@ -7,10 +7,14 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "report/report_writer.h"
 #include "model/host_info.h"
+
+// The files of the milter report in split mode, in the order they are written.
+extern const std::span<const split_view> milter_split_views;
 
 // The report writer of the print table, also called without a file name
 // (empty `path`: standard output, never closed). ASCII for format 0; HTML for

@@ -174,21 +174,6 @@ void write_relay_recipient_table(report_file& out, const host_info& host, const 
 
 // ---------------------------------------------------------------- HTML views
 
-std::uint32_t pair_count(const host_info& host)
-{
-    return count_of(host.relay.pairs);
-}
-
-std::uint32_t sender_count(const host_info& host)
-{
-    return count_of(host.relay.senders);
-}
-
-std::uint32_t recipient_count(const host_info& host)
-{
-    return count_of(host.relay.recipients);
-}
-
 void pairs_by_size(report_file& out, host_info& host)
 {
     sort_relay_pairs(host.relay.pairs, SORT_BY_SIZE);
@@ -225,36 +210,54 @@ void recipients_by_count(report_file& out, host_info& host)
     write_relay_recipient_table(out, host, host.relay.recipients);
 }
 
-const char* const heading_pairs_size = "    <H3>%s (%lu relay pairs sorted by size)</H3>\n";
-const char* const heading_pairs_count = "    <H3>%s (%lu relay pairs sorted by count)</H3>\n";
-const char* const heading_senders_size = "    <H3>%s (%lu relay senders sorted by size)</H3>\n";
-const char* const heading_senders_count = "    <H3>%s (%lu relay senders sorted by count)</H3>\n";
-const char* const heading_recipients_size = "    <H3>%s (%lu relay recipients sorted by size)</H3>\n";
-const char* const heading_recipients_count = "    <H3>%s (%lu relay recipients sorted by count)</H3>\n";
+const char* const heading_pairs_size = "relay pairs sorted by size";
+const char* const heading_pairs_count = "relay pairs sorted by count";
+const char* const heading_senders_size = "relay senders sorted by size";
+const char* const heading_senders_count = "relay senders sorted by count";
+const char* const heading_recipients_size = "relay recipients sorted by size";
+const char* const heading_recipients_count = "relay recipients sorted by count";
 
 const html_section sections[] = {
-    {"relsiz", "Relay pairs sorted by size", heading_pairs_size, pair_count, pairs_by_size},
-    {"relcnt", "Relay pairs sorted by count", heading_pairs_count, pair_count, pairs_by_count},
-    {"sndsiz", "Relay senders sorted by size", heading_senders_size, sender_count, senders_by_size},
-    {"sndcnt", "Relay senders sorted by count", heading_senders_count, sender_count, senders_by_count},
-    {"rcvsiz", "Relay recipients sorted by size", heading_recipients_size, recipient_count, recipients_by_size},
-    {"rcvcnt", "Relay recipients sorted by count", heading_recipients_count, recipient_count, recipients_by_count},
+    {"relsiz", "Relay pairs sorted by size", heading_pairs_size,
+     table_size<&host_info::relay, &relay_statistics::pairs>, pairs_by_size},
+    {"relcnt", "Relay pairs sorted by count", heading_pairs_count,
+     table_size<&host_info::relay, &relay_statistics::pairs>, pairs_by_count},
+    {"sndsiz", "Relay senders sorted by size", heading_senders_size,
+     table_size<&host_info::relay, &relay_statistics::senders>, senders_by_size},
+    {"sndcnt", "Relay senders sorted by count", heading_senders_count,
+     table_size<&host_info::relay, &relay_statistics::senders>, senders_by_count},
+    {"rcvsiz", "Relay recipients sorted by size", heading_recipients_size,
+     table_size<&host_info::relay, &relay_statistics::recipients>, recipients_by_size},
+    {"rcvcnt", "Relay recipients sorted by count", heading_recipients_count,
+     table_size<&host_info::relay, &relay_statistics::recipients>, recipients_by_count},
 };
 
 using S = program_settings;
 
 const split_view views[] = {
-    {&S::OutputRelayPairsBySize, "rel_pair_siz", heading_pairs_size, pair_count, pairs_by_size},
-    {&S::OutputRelayPairsByCount, "rel_pair_count", heading_pairs_count, pair_count, pairs_by_count},
-    {&S::OutputRelaySendersBySize, "rel_senders_siz", heading_senders_size, sender_count, senders_by_size},
-    {&S::OutputRelaySendersByCount, "rel_senders_count", heading_senders_count, sender_count, senders_by_count},
-    {&S::OutputRelayRecipientsBySize, "rel_recipients_size", heading_recipients_size, recipient_count,
-     recipients_by_size},
-    {&S::OutputRelayRecipientsByCount, "rel_recipients_count", heading_recipients_count, recipient_count,
-     recipients_by_count},
+    {&S::OutputRelayPairsBySize, "rel_pair_siz", nullptr, heading_pairs_size,
+     table_size<&host_info::relay, &relay_statistics::pairs>, pairs_by_size,
+     "Relay pairs sorted by size", 0, false},
+    {&S::OutputRelayPairsByCount, "rel_pair_count", nullptr, heading_pairs_count,
+     table_size<&host_info::relay, &relay_statistics::pairs>, pairs_by_count,
+     "Relay pairs sorted by count", 1, false},
+    {&S::OutputRelaySendersBySize, "rel_senders_siz", nullptr, heading_senders_size,
+     table_size<&host_info::relay, &relay_statistics::senders>, senders_by_size,
+     "Relay senders sorted by size", 2, true},
+    {&S::OutputRelaySendersByCount, "rel_senders_count", nullptr, heading_senders_count,
+     table_size<&host_info::relay, &relay_statistics::senders>, senders_by_count,
+     "Relay senders sorted by count", 3, false},
+    {&S::OutputRelayRecipientsBySize, "rel_recipients_size", nullptr, heading_recipients_size,
+     table_size<&host_info::relay, &relay_statistics::recipients>, recipients_by_size,
+     "Relay recipients sorted by size", 4, true},
+    {&S::OutputRelayRecipientsByCount, "rel_recipients_count", nullptr, heading_recipients_count,
+     table_size<&host_info::relay, &relay_statistics::recipients>, recipients_by_count,
+     "Relay recipients sorted by count", 5, false},
 };
 
 }  // namespace
+
+constinit const std::span<const split_view> relay_split_views{views};
 
 int write_relay_report(const std::string& path, int format)
 {

@@ -5,7 +5,13 @@
 // statistics, is trusted; relay names and addresses come from the log.
 #pragma once
 
+#include <span>
 #include <string>
+
+#include "report/report_writer.h"
+
+// The files of the relay report in split mode, in the order they are written.
+extern const std::span<const split_view> relay_split_views;
 
 // Format 0 writes ASCII and HTML with SplitHtmlOutput 0 one HTML file, both
 // to `path` (standard output when empty); HTML with SplitHtmlOutput 1 writes

@@ -55,28 +55,7 @@ const char* space_entity(char c)
 
 }  // namespace
 
-report_file::report_file(const std::string& path, const char* token)
-    : report_file(path, whole_message{nullptr})
-{
-    token_ = token;
-    if (stream_ == nullptr)
-        error_message(format_message("ERROR: cannot open %s file!\n", token));
-}
-
-// The report's name inside a whole open-failure message
-// ("ERROR: cannot open <name> file!\n"), for the write-failure message.
-static std::string token_of(const char* message)
-{
-    std::string_view text = message ? message : "";
-    for (std::string_view prefix : {"ERROR: cannot ", "open "})
-        if (text.starts_with(prefix))
-            text.remove_prefix(prefix.size());
-    if (text.ends_with(" file!\n"))
-        text.remove_suffix(7);
-    return std::string(text);
-}
-
-report_file::report_file(const std::string& path, whole_message failure) : token_(token_of(failure.text))
+report_file::report_file(const std::string& path, const char* token, const char* open_failure) : token_(token)
 {
     if (path.empty()) {
         stream_ = stdout;
@@ -84,8 +63,10 @@ report_file::report_file(const std::string& path, whole_message failure) : token
     }
     stream_ = std::fopen(path.c_str(), "w");
     if (stream_ == nullptr) {
-        if (failure.text)
-            error_message(failure.text);
+        if (open_failure)
+            error_message(open_failure);
+        else
+            error_message(format_message("ERROR: cannot open %s file!\n", token));
         return;
     }
     owned_ = true;
@@ -309,9 +290,9 @@ std::string report_path_for(const setting_text& file_name)
     return path;
 }
 
-void write_view_heading(report_file& out, const char* heading, const host_info& host, std::uint32_t count)
+void write_view_heading(report_file& out, const char* heading, const host_info& host, unsigned long count)
 {
-    out.print(heading, html_text(host.host_name.c_str()).c_str(), static_cast<unsigned long>(count));
+    out.print("    <H3>%s (%lu %s)</H3>\n", html_text(host.host_name.c_str()).c_str(), count, heading);
 }
 
 void write_sectioned_report(report_file& out, std::span<const html_section> sections, const char* rule_after_index,
@@ -345,12 +326,10 @@ void write_sectioned_report(report_file& out, std::span<const html_section> sect
 void write_split_report(std::span<const split_view> views)
 {
     for (const split_view& view : views) {
-        const setting_text& name = settings.*view.key;
+        const setting_text& name = settings.*view.file_name;
         if (!name)
             continue;
-        const bool whole = std::strncmp(view.token, "ERROR:", 6) == 0;
-        report_file out = whole ? report_file(report_path_for(name), report_file::whole_message{view.token})
-                                : report_file(report_path_for(name), view.token);
+        report_file out(report_path_for(name), view.token, view.open_failure);
         if (!out)
             continue;
         write_html_header(out);

@@ -20,7 +20,7 @@
 #include "driver/settings.h"
 #include "util/text_util.h"  // time_text
 
-struct host_info;
+#include "model/host_info.h"
 
 enum output_format { FORMAT_ASCII = 0, FORMAT_HTML = 1 };
 
@@ -45,15 +45,10 @@ extern std::time_t report_time;
 // run goes on.
 class report_file {
 public:
-    // Opens `path` with mode "w"; on failure writes
-    // "ERROR: cannot open <token> file!\n" and the object tests false.
-    report_file(const std::string& path, const char* token);
-    // The same with the whole failure message given (for reports whose
-    // messages do not follow the usual form).
-    struct whole_message {
-        const char* text;
-    };
-    report_file(const std::string& path, whole_message failure);
+    // Opens `path` with mode "w"; on failure writes `open_failure` (when the
+    // report's message does not follow the usual form) or
+    // "ERROR: cannot open <token> file!\n", and the object tests false.
+    report_file(const std::string& path, const char* token, const char* open_failure = nullptr);
     ~report_file();
     report_file(const report_file&) = delete;
     report_file& operator=(const report_file&) = delete;
@@ -138,28 +133,40 @@ float percent_of(double count, double total);
 
 // ---- Reports with sorted views ---------------------------------------------
 
-using host_count = std::uint32_t (*)(const host_info& host);
+// The number a view's heading shows for one host.
+using host_count = unsigned long (*)(const host_info& host);
 // Sorts the host's table for the view and writes it (nothing for a view that
 // shows only its heading).
 using host_body = void (*)(report_file& out, host_info& host);
+
+// The size of a host's table, named by its part and the table in the part:
+// table_size<&host_info::envelope, &envelope_statistics::pairs>.
+template <auto Part, auto Table>
+unsigned long table_size(const host_info& host)
+{
+    return count_of(host.*Part.*Table);
+}
 
 // One section of a single-file HTML report with sorted views.
 struct html_section {
     const char* suffix;       // anchor suffix after the host name ("envsiz")
     const char* index_title;  // text of the index item
-    const char* heading;      // "    <H3>%s (%lu ...)</H3>\n": host name, count
+    const char* heading;      // "    <H3><host> (<count> <heading>)</H3>\n"
     host_count count;
     host_body body;
 };
 
-// One file of a report in split mode.
+// One file of a report in split mode, and its link on the HTML index.
 struct split_view {
-    setting_text program_settings::*key;  // file-name setting of the view
-    const char* token;                     // for the open-failure message
-    // (a token starting with "ERROR:" is taken as the whole message)
-    const char* heading;                   // as in html_section
+    setting_text program_settings::*file_name;
+    const char* token;         // names the file in the open- and write-failure messages
+    const char* open_failure;  // the whole open-failure message where it is irregular, else null
+    const char* heading;       // as in html_section
     host_count count;
     host_body body;
+    const char* index_title;   // text of the link on the index page
+    int index_slot;            // place of the link among the report's links
+    bool break_before;         // a "<BR>" line comes before the link
 };
 
 // Header; the index with every section per host; `rule_after_index`; per
@@ -180,4 +187,4 @@ void write_split_report(std::span<const split_view> views);
 std::string report_path_for(const setting_text& file_name);
 
 // The heading line of a view for one host (host name escaped for HTML).
-void write_view_heading(report_file& out, const char* heading, const host_info& host, std::uint32_t count);
+void write_view_heading(report_file& out, const char* heading, const host_info& host, unsigned long count);

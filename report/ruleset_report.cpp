@@ -76,11 +76,6 @@ void write_reject_row(report_file& out, unsigned long number, const ruleset_reje
     out.write("      </TR>\n");
 }
 
-std::uint32_t reject_count(const host_info& host)
-{
-    return count_of(host.ruleset.rejects);
-}
-
 void rejects_by_count(report_file& out, host_info& host)
 {
     sort_ruleset_rejects(host.ruleset.rejects, SORT_BY_COUNT);
@@ -93,8 +88,8 @@ void rejects_by_count(report_file& out, host_info& host)
 
 // One section per host, so no rule between hosts.
 const html_section sections[] = {
-    {"rulcnt", "Ruleset rejects sorted by count", "    <H3>%s (%lu ruleset rejects sorted by count)</H3>\n",
-     reject_count, rejects_by_count},
+    {"rulcnt", "Ruleset rejects sorted by count", "ruleset rejects sorted by count",
+     table_size<&host_info::ruleset, &ruleset_statistics::rejects>, rejects_by_count},
 };
 
 }  // namespace

@@ -106,16 +106,6 @@ void write_recipient_summary_table(report_file& out, const std::vector<summary_r
 
 // ---------------------------------------------------------------- HTML views
 
-std::uint32_t relay_count(const host_info& host)
-{
-    return count_of(host.summary.relays);
-}
-
-std::uint32_t recipient_count(const host_info& host)
-{
-    return count_of(host.summary.recipients);
-}
-
 void relays_by_count(report_file& out, host_info& host)
 {
     sort_summary_relays(host.summary.relays, SORT_BY_COUNT);
@@ -141,17 +131,17 @@ void recipients_by_name(report_file& out, host_info& host)
 }
 
 const html_section relay_sections[] = {
-    {"count", "Summary list sorted by count", "    <H3>%s (%lu relays sorted by count)</H3>\n", relay_count,
-     relays_by_count},
-    {"domlvl2", "Summary list sorted by relay (domain level-2)",
-     "    <H3>%s (%lu relays sorted by relay [domain level-2])</H3>\n", relay_count, relays_by_domain},
+    {"count", "Summary list sorted by count", "relays sorted by count",
+     table_size<&host_info::summary, &summary_statistics::relays>, relays_by_count},
+    {"domlvl2", "Summary list sorted by relay (domain level-2)", "relays sorted by relay [domain level-2]",
+     table_size<&host_info::summary, &summary_statistics::relays>, relays_by_domain},
 };
 
 const html_section recipient_sections[] = {
-    {"count", "Summary list sorted by count", "    <H3>%s (%lu recipients sorted by count)</H3>\n", recipient_count,
-     recipients_by_count},
-    {"name", "Summary list sorted by name", "    <H3>%s (%lu recipients sorted by name)</H3>\n", recipient_count,
-     recipients_by_name},
+    {"count", "Summary list sorted by count", "recipients sorted by count",
+     table_size<&host_info::summary, &summary_statistics::recipients>, recipients_by_count},
+    {"name", "Summary list sorted by name", "recipients sorted by name",
+     table_size<&host_info::summary, &summary_statistics::recipients>, recipients_by_name},
 };
 
 }  // namespace

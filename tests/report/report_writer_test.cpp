@@ -88,11 +88,11 @@ TEST(ReportFile, FailedWriteIsReportedWithTheToken)
         full.write(std::string(1 << 17, 'x'));
     }
     {
-        report_file full("/dev/full", report_file::whole_message{"ERROR: cannot rel_open dom_info_out file!\n"});
+        report_file full("/dev/full", "rel_dom_info_out", "ERROR: cannot rel_open dom_info_out file!\n");
         full.write("x");
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "ERROR: cannot write gen_info_out file!\nERROR: cannot write rel_open dom_info_out file!\n");
+              "ERROR: cannot write gen_info_out file!\nERROR: cannot write rel_dom_info_out file!\n");
 }
 
 }  // namespace
