@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "util/arena.h"
+#include "model/address_parts.h"
 #include "model/message_model.h"
 
 // Reject reason of lines that carry none.
@@ -34,9 +35,6 @@ std::int32_t get_nrcpts(const char* text);   // "nrcpts=" as %d; 0 when absent
 char* get_stat_txt(arena& memory, const char* text);
 std::int32_t get_stat_code(const char* text);
 const char* get_reject_txt(arena& memory, const char* text);
-
-// Splits an address into user, host and the two domain levels of the host.
-env_name_info split_address(arena& memory, const char* address);
 
 // Fills `relay` from the "relay=" field of a message text; 0, -1 when the
 // text has no relay information, -2 when memory ran out.

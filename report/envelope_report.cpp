@@ -13,7 +13,6 @@
 
 #include "driver/settings.h"
 #include "util/text_util.h"
-#include "input/field_extraction.h"
 #include "stats/sort_engine.h"
 
 namespace {

@@ -16,7 +16,7 @@
 
 #include "driver/messages.h"
 #include "util/text_util.h"
-#include "input/field_extraction.h"
+#include "model/address_parts.h"
 #include "model/host_info.h"
 #include "stats/build_phase.h"
 #include "stats/text_keys.h"

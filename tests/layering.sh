@@ -1,22 +1,58 @@
 #!/bin/sh
-# Dependencies go one way: driver -> input -> stats -> report, with geo below
-# them and the settings, messages and text helpers of driver/ shared by all.
-# Fails when a file includes a header of a layer above its own.
+# The folders of the program form layers that go one way. Each folder may
+# include only the folders listed for it below (its own included); anything
+# else fails the check. driver/settings.h and driver/messages.h are the
+# program-wide base every layer may include; the rest of driver/ is the top.
+#
+#   util    nothing of this program
+#   model   util
+#   geo     util, base
+#   input   util, base, model, geo
+#   stats   util, base, model, geo
+#   report  util, base, model, geo, stats
+#   driver  everything
+#   tools   the log generator: tools only
 set -u
 top=${1:-.}
 cd "$top" || exit 2
-status=0
-check() {  # folder, forbidden include pattern, reason
-    hits=$(grep -rnE "#include \"($2)" "$1" 2>/dev/null)
-    if [ -n "$hits" ]; then
-        echo "$1 must not include $2 ($3):"
-        echo "$hits"
-        status=1
-    fi
+
+base='driver/settings.h driver/messages.h'
+allowed() {  # folder -> the folders (and base headers) it may include
+    case $1 in
+    util) echo "util/" ;;
+    model) echo "model/ util/" ;;
+    geo) echo "geo/ util/ $base" ;;
+    input) echo "input/ util/ model/ geo/ $base" ;;
+    stats) echo "stats/ util/ model/ geo/ $base" ;;
+    report) echo "report/ util/ model/ geo/ stats/ $base" ;;
+    driver) echo "driver/ util/ model/ geo/ input/ stats/ report/" ;;
+    tools) echo "tools/" ;;
+    esac
 }
-upper_driver='driver/(program|command_line|config_file)\.h'
-check geo "input/|stats/|report/|$upper_driver" "geo is the bottom layer"
-check input "report/|stats/(build_phase)|$upper_driver" "input feeds stats and reports"
-check stats "report/|$upper_driver" "stats feed reports"
-check report "$upper_driver" "only the driver runs the phases"
+
+permitted() {  # folder, included path
+    for entry in $(allowed "$1"); do
+        case $entry in
+        */) case $2 in "$entry"*) return 0 ;; esac ;;
+        *) [ "$2" = "$entry" ] && return 0 ;;
+        esac
+    done
+    return 1
+}
+
+status=0
+for folder in util model geo input stats report driver tools; do
+    [ -d "$folder" ] || { echo "missing folder $folder"; status=1; continue; }
+    hits=$(find "$folder" \( -name '*.h' -o -name '*.cpp' \) -exec grep -Hn '^#include "' {} + | sort)
+    [ -n "$hits" ] || continue
+    while IFS= read -r hit; do
+        included=$(printf '%s\n' "$hit" | sed 's/.*#include "\([^"]*\)".*/\1/')
+        if ! permitted "$folder" "$included"; then
+            echo "$folder may not include $included: $hit"
+            status=1
+        fi
+    done <<EOF
+$hits
+EOF
+done
 exit $status
