@@ -2,7 +2,7 @@
 // give fixed bytes, the line count is exact, a few thousand lines hold every
 // kind of line the reader and the classification tell apart, and queue ids
 // come back.
-#include "tools/log_generator.h"
+#include "tools/loggen/log_generator.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
