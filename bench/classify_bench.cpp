@@ -14,7 +14,7 @@
 
 #include "input/line_reader.h"
 #include "model/host_info.h"
-#include "tools/log_generator.h"
+#include "tools/loggen/log_generator.h"
 
 namespace {
 

@@ -33,7 +33,7 @@
 #include "report/report_writer.h"
 #include "stats/build_phase.h"
 #include "model/host_info.h"
-#include "tools/log_generator.h"
+#include "tools/loggen/log_generator.h"
 
 namespace {
 

@@ -127,7 +127,7 @@ generator() {
 
 # The generator's sources; a cached log made from other sources is made again.
 generator_stamp() {
-    cat "$src/tools/log_generator.cpp" "$src/tools/log_generator.h" "$src/tools/gen_log.cpp" 2>/dev/null | cksum
+    cat "$src/tools/loggen/"*.h "$src/tools/loggen/"*.cpp 2>/dev/null | cksum
 }
 
 # Prints the path of the log of `seed` with $1 lines, generating it first

@@ -14,7 +14,7 @@
 
 #include "input/log_header.h"
 #include "tests/test_support.h"
-#include "tools/log_generator.h"
+#include "tools/loggen/log_generator.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "geo/ip_ranges.h"
 #include "stats/general_stats.h"
 #include "tests/test_support.h"
-#include "tools/log_generator.h"
+#include "tools/loggen/log_generator.h"
 
 namespace {
 

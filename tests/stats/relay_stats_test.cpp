@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/test_support.h"
-#include "tools/log_generator.h"
+#include "tools/loggen/log_generator.h"
 
 namespace {
 

@@ -1,10 +1,12 @@
-// Tests of the sendmail log generator: one seed gives one text, the line
-// count is exact, a few thousand lines hold every kind of line the reader
-// and the classification tell apart, and queue ids come back.
-#include "tools/log_generator.h"
+// Tests of the sendmail log generator: one seed gives one text, fixed seeds
+// give fixed bytes, the line count is exact, a few thousand lines hold every
+// kind of line the reader and the classification tell apart, and queue ids
+// come back.
+#include "tools/loggen/log_generator.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <set>
 #include <sstream>
@@ -30,6 +32,38 @@ TEST(LogGenerator, SameSeedSameTextOtherSeedOtherText)
     std::ostringstream stream;
     ASSERT_TRUE(write_log(stream, 7, 3000));
     EXPECT_EQ(stream.str(), generate_log(7, 3000));
+}
+
+// FNV-1a, 64 bits: the same value on every platform.
+std::uint64_t fnv1a(std::string_view text)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (unsigned char c : text)
+        hash = (hash ^ c) * 0x100000001b3ull;
+    return hash;
+}
+
+// The bytes of fixed seeds never change: tests and benchmarks rely on them.
+TEST(LogGenerator, FixedSeedsGiveFixedBytes)
+{
+    EXPECT_EQ(fnv1a(generate_log(1, 200000)), 0xad2fce58df14e0b5ull);
+    log_generator_options busy;
+    busy.hosts = 5;
+    busy.open_messages = 40;
+    busy.max_gap_seconds = 1;
+    busy.standalone_permille = 300;
+    busy.reuse_permille = 150;
+    busy.disorder_permille = 200;
+    busy.lost_delivery_permille = 100;
+    busy.lost_envelope_permille = 80;
+    busy.malformed_permille = 60;
+    busy.late_stamp_permille = 100;
+    EXPECT_EQ(fnv1a(generate_log(20240601, 50000, busy)), 0x55e510bb3a82fee4ull);
+    log_generator_options many_hosts;
+    many_hosts.hosts = 12;
+    many_hosts.open_messages = 1;
+    many_hosts.max_gap_seconds = 400;
+    EXPECT_EQ(fnv1a(generate_log(0xFFFFFFFFFFFFFFFFull, 20000, many_hosts)), 0x9d9b0096d20c2372ull);
 }
 
 TEST(LogGenerator, WritesExactlyTheRequestedLines)

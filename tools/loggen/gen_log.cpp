@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "tools/log_generator.h"
+#include "tools/loggen/log_generator.h"
 
 namespace {
 
