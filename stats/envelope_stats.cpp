@@ -8,16 +8,14 @@
 
 #include <strings.h>
 
-#include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <new>
 #include <unordered_map>
 #include <vector>
 
 #include "driver/messages.h"
 #include "util/text_util.h"
 #include "model/host_info.h"
+#include "stats/build_helpers.h"
 #include "stats/build_phase.h"
 #include "stats/text_keys.h"
 
@@ -82,42 +80,6 @@ struct pair_text_equal {
 };
 
 // ---- the builder of one host -------------------------------------------
-
-// Copies a present text into the host's arena. False when memory ran out;
-// an absent text stays absent.
-bool copy_text(arena& memory, const char* source, const char*& target)
-{
-    target = nullptr;
-    if (source == nullptr)
-        return true;
-    target = memory.save_text(source);
-    return target != nullptr;
-}
-
-// "YYYYMMDD" of a time in the local time zone; absent when the time does
-// not convert. False when memory ran out.
-bool copy_date(arena& memory, std::time_t time, const char*& target)
-{
-    target = nullptr;
-    std::tm local{};
-    if (localtime_r(&time, &local) == nullptr)
-        return true;
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return copy_text(memory, text, target);
-}
-
-// Runs one step of the build; the step's message when its memory ran out
-// (an arena allocation that failed or a container that threw), else null.
-template <class Step>
-const char* guarded(const char* failure, Step step)
-{
-    try {
-        return step() ? nullptr : failure;
-    } catch (const std::bad_alloc&) {
-        return failure;
-    }
-}
 
 using name_index = std::unordered_map<const char*, std::uint32_t, name_hash, name_equal>;
 

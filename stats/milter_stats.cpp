@@ -10,10 +10,7 @@
 #include <strings.h>
 
 #include <cstddef>
-#include <cstdio>
-#include <cstring>
 #include <limits>
-#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -21,6 +18,7 @@
 #include "util/text_util.h"
 #include "model/address_parts.h"
 #include "model/host_info.h"
+#include "stats/build_helpers.h"
 #include "stats/build_phase.h"
 #include "stats/text_keys.h"
 
@@ -84,57 +82,6 @@ struct rcpt_key_equal {
 
 // A reason or a recipient address, compared exactly.
 using text_index = std::unordered_map<const char*, std::uint32_t, text_key_hash, text_key_equal>;
-
-// ---- record making -------------------------------------------------------
-
-// Copies a present text into the host's arena. False when memory ran out;
-// an absent text stays absent.
-bool copy_text(arena& memory, const char* source, const char*& target)
-{
-    target = nullptr;
-    if (source == nullptr)
-        return true;
-    target = memory.save_text(source);
-    return target != nullptr;
-}
-
-// "YYYYMMDD" of a time in the local time zone; absent when the time does
-// not convert. False when memory ran out.
-bool copy_date(arena& memory, std::time_t time, const char*& target)
-{
-    target = nullptr;
-    std::tm local{};
-    if (localtime_r(&time, &local) == nullptr)
-        return true;
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return copy_text(memory, text, target);
-}
-
-// True when every part the address calls for was made: split_address leaves
-// a part absent only when its copy could not be made.
-bool split_complete(const char* address, const env_name_info& parts)
-{
-    if (std::strchr(address, '@') == nullptr)
-        return true;
-    if (parts.user_name == nullptr || parts.host_name == nullptr)
-        return false;
-    const char* host = parts.host_name;
-    bool has_dot = host[0] != '\0' && std::strchr(host + 1, '.') != nullptr;
-    return !has_dot || (parts.dom_name_lvl_1 != nullptr && parts.dom_name_lvl_2 != nullptr);
-}
-
-// Runs one step that returns its failure message (null on success); a
-// container that runs out of memory gives `failure`.
-template <class Step>
-const char* guarded(const char* failure, Step step)
-{
-    try {
-        return step();
-    } catch (const std::bad_alloc&) {
-        return failure;
-    }
-}
 
 // ---- the builder of one host ---------------------------------------------
 
@@ -308,15 +255,13 @@ bool milter_builder::count_recipient(const char* recipient, double size)
 
 const char* milter_builder::add(const msg_milter& milter, const msg_from& from)
 {
-    if (const char* failure = guarded(no_memory_reject, [&] { return count_reject(milter, from); }))
+    if (const char* failure = guarded_message(no_memory_reject, [&] { return count_reject(milter, from); }))
         return failure;
-    if (const char* failure = guarded(no_memory_reason, [&] {
-            return count_reason(milter.reject_txt) ? nullptr : no_memory_reason;
-        }))
+    if (const char* failure = guarded(no_memory_reason, [&] { return count_reason(milter.reject_txt); }))
         return failure;
     if (milter.env_to == nullptr)
         return nullptr;
-    return guarded(no_memory_rcpt, [&] { return count_recipient(milter.env_to, from.siz) ? nullptr : no_memory_rcpt; });
+    return guarded(no_memory_rcpt, [&] { return count_recipient(milter.env_to, from.siz); });
 }
 
 const char* build_host(host_info& host)

@@ -11,6 +11,7 @@
 
 #include "driver/messages.h"
 #include "model/host_info.h"
+#include "stats/build_helpers.h"
 #include "stats/build_phase.h"
 
 namespace {
@@ -18,17 +19,6 @@ namespace {
 const char* const no_memory_pair = "ERROR: cannot get memory for message/reject stat!\n";
 const char* const no_memory_other = "ERROR: cannot get memory for message/reject stat (2)!\n";
 const char* const no_memory_milter = "ERROR: cannot get memory for message/reject stat (3)!\n";
-
-// A copy of an optional text in the host's arena. False when memory ran
-// out; an absent text stays absent.
-bool copy_text(arena& memory, const char* text, const char*& copy)
-{
-    copy = nullptr;
-    if (text == nullptr)
-        return true;
-    copy = memory.save_text(text);
-    return copy != nullptr;
-}
 
 // Adds the deliveries of each status of the pair to sent, virus or other:
 // the status class is taken from its first letters, in any letter case.

@@ -15,6 +15,7 @@
 
 #include "driver/messages.h"
 #include "model/host_info.h"
+#include "stats/build_helpers.h"
 #include "stats/build_phase.h"
 #include "stats/text_keys.h"
 
@@ -37,17 +38,6 @@ struct relay_pair_hash {
 
 // Relay senders or recipients by name (present names only).
 using member_index = std::unordered_map<std::string_view, std::size_t>;
-
-// A copy of an optional text in the host's arena. False when memory ran
-// out; an absent text stays absent.
-bool copy_text(host_info& host, const char* text, const char*& copy)
-{
-    copy = nullptr;
-    if (text == nullptr)
-        return true;
-    copy = host.memory.save_text(text);
-    return copy != nullptr;
-}
 
 // The three tables of one host with their indexes. Each count_ function
 // takes only relays whose name is present and returns false when memory ran
@@ -86,7 +76,8 @@ bool relay_tables::count_pair(const msg_from& sender, const msg_to& delivery)
             return true;
         }
         relay_pair_stat pair{};
-        if (!copy_text(host_, in.dom_name, pair.from_relay) || !copy_text(host_, out.dom_name, pair.to_relay))
+        if (!copy_text(host_.memory, in.dom_name, pair.from_relay) ||
+            !copy_text(host_.memory, out.dom_name, pair.to_relay))
             return false;
         pair.from_ip = in.ip_address;
         pair.to_ip = out.ip_address;
@@ -108,8 +99,9 @@ bool relay_tables::append_member(std::vector<relay_mem_stat>& table, member_inde
                                  std::uint32_t size)
 {
     relay_mem_stat member{};
-    if (!copy_text(host_, relay.dom_name, member.name) || !copy_text(host_, relay.dom_name_lvl_1, member.dom_l1) ||
-        !copy_text(host_, relay.dom_name_lvl_2, member.dom_l2))
+    arena& memory = host_.memory;
+    if (!copy_text(memory, relay.dom_name, member.name) || !copy_text(memory, relay.dom_name_lvl_1, member.dom_l1) ||
+        !copy_text(memory, relay.dom_name_lvl_2, member.dom_l2))
         return false;
     member.ip = relay.ip_address;
     member.ip_bin = relay.ip_bin_addr;

@@ -12,6 +12,7 @@
 
 #include "driver/messages.h"
 #include "model/host_info.h"
+#include "stats/build_helpers.h"
 #include "stats/build_phase.h"
 #include "stats/text_keys.h"
 
@@ -19,17 +20,6 @@ namespace {
 
 // Sender address, relay name and reason; each may be absent.
 using reject_index = std::unordered_map<text_triple, std::size_t, text_triple_hash, text_triple_equal>;
-
-// A copy of an optional text in the host's arena. False when memory ran
-// out; an absent text stays absent.
-bool copy_text(host_info& host, const char* text, const char*& copy)
-{
-    copy = nullptr;
-    if (text == nullptr)
-        return true;
-    copy = host.memory.save_text(text);
-    return copy != nullptr;
-}
 
 void add_size(host_info& host, ruleset_reject_stat& reject, std::uint32_t size)
 {
@@ -44,8 +34,8 @@ void add_size(host_info& host, ruleset_reject_stat& reject, std::uint32_t size)
 bool append_reject(host_info& host, reject_index& index, const msg_ruleset& rule, const msg_from& sender)
 {
     ruleset_reject_stat reject{};
-    if (!copy_text(host, rule.reject_txt, reject.reason) ||
-        !copy_text(host, sender.relay_info.dom_name, reject.relay_name))
+    if (!copy_text(host.memory, rule.reject_txt, reject.reason) ||
+        !copy_text(host.memory, sender.relay_info.dom_name, reject.relay_name))
         return false;
     reject.count = 1;
     reject.env_from = sender.env_from;

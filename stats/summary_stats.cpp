@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <new>
 #include <string_view>
@@ -18,6 +17,7 @@
 #include "util/text_util.h"
 #include "model/address_parts.h"
 #include "model/host_info.h"
+#include "stats/build_helpers.h"
 #include "stats/build_phase.h"
 #include "stats/text_keys.h"
 
@@ -76,33 +76,6 @@ struct entry_key_equal {
 using entry_index = std::unordered_map<entry_key, std::uint32_t, entry_key_hash, entry_key_equal>;
 
 using name_index = std::unordered_map<const char*, std::uint32_t, text_key_hash, text_key_equal>;
-
-// ---- helpers -------------------------------------------------------------
-
-// A copy of an optional text in the host's arena. False when memory ran
-// out; an absent text stays absent.
-bool copy_text(arena& memory, const char* text, const char*& copy)
-{
-    copy = nullptr;
-    if (text == nullptr)
-        return true;
-    copy = memory.save_text(text);
-    return copy != nullptr;
-}
-
-// True when split_address produced every part the address calls for: user
-// and host around an "@", and both domain levels when the host has a dot
-// after its first character. A missing part means its copy found no memory.
-bool split_complete(const char* address, const env_name_info& parts)
-{
-    if (address == nullptr || std::strchr(address, '@') == nullptr)
-        return true;
-    if (parts.user_name == nullptr || parts.host_name == nullptr)
-        return false;
-    if (parts.host_name[0] == '\0' || std::strchr(parts.host_name + 1, '.') == nullptr)
-        return true;
-    return parts.dom_name_lvl_1 != nullptr && parts.dom_name_lvl_2 != nullptr;
-}
 
 // ---- address lists of the relay rows -------------------------------------
 
