@@ -13,6 +13,7 @@
 
 #include "driver/settings.h"
 #include "util/text_util.h"
+#include "stats/envelope_stats.h"
 #include "stats/sort_engine.h"
 
 namespace {
@@ -274,14 +275,6 @@ const char* const rule_after_index = "    <BR><HR ALIGN=left NOSHADE WIDTH=\"80%
 }  // namespace
 
 constinit const std::span<const split_view> envelope_split_views{views};
-
-bool is_virus_pair(const env_pair_stat& pair)
-{
-    for (const pair_status* status = pair.statuses_head; status; status = status->next)
-        if (status->status && find_nocase(status->status, "Virus"))
-            return true;
-    return false;
-}
 
 void write_env_pair_table(report_file& out, const host_info& host, pair_table_mode mode)
 {

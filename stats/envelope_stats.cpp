@@ -3,7 +3,8 @@
 // sender and recipient tables. Reads the messages chain, whose texts come
 // from the log and may be absent: an absent text is a key of its own and is
 // never dereferenced. Every record is found through a hash index local to
-// the build; the tables keep the order of first appearance.
+// the build; the tables keep the order of first appearance. Also the virus
+// rule of a pair's statuses, shared by the summary and the envelope report.
 #include "stats/envelope_stats.h"
 
 #include <strings.h>
@@ -290,4 +291,17 @@ const char* build_host(host_info& host)
 int build_envelope_statistics()
 {
     return build_each_host(build_host, no_memory_pair);
+}
+
+bool is_virus_status(const pair_status& status)
+{
+    return status.status && find_nocase(status.status, "Virus");
+}
+
+bool is_virus_pair(const env_pair_stat& pair)
+{
+    for (const pair_status* status = pair.statuses_head; status; status = status->next)
+        if (is_virus_status(*status))
+            return true;
+    return false;
 }

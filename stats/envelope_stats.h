@@ -10,3 +10,8 @@
 // Builds the envelope statistics of every used host. Returns 0, or 1 after
 // its message when memory ran out (the run then ends).
 int build_envelope_statistics();
+
+// The virus rule: a status names a virus when its text contains "Virus" in
+// any letter case; a pair is a virus pair when one of its statuses does.
+bool is_virus_status(const pair_status& status);
+bool is_virus_pair(const env_pair_stat& pair);

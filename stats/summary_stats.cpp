@@ -19,6 +19,7 @@
 #include "model/host_info.h"
 #include "stats/build_helpers.h"
 #include "stats/build_phase.h"
+#include "stats/envelope_stats.h"
 #include "stats/text_keys.h"
 
 namespace {
@@ -308,7 +309,7 @@ std::uint32_t virus_deliveries(const env_pair_stat& pair)
 {
     std::uint32_t viruses = 0;
     for (const pair_status* status = pair.statuses_head; status; status = status->next)
-        if (status->status && find_nocase(status->status, "Virus"))
+        if (is_virus_status(*status))
             viruses += status->count;
     return viruses;
 }
