@@ -262,19 +262,44 @@ compare_function reject_comparison(int order)
     }
 }
 
+// Puts every record where the sorted pointers say: position i receives the
+// record `order[i]` points to. Walks each cycle of the permutation with one
+// record held aside, so no copy of the table is made; `order` is used up
+// (each entry ends up pointing at its own position).
+template <class T>
+void apply_order(std::vector<T>& table, std::vector<const T*>& order)
+{
+    const T* const base = table.data();
+    for (std::size_t start = 0; start < table.size(); ++start) {
+        if (order[start] == base + start)
+            continue;
+        T held = table[start];
+        std::size_t to = start;
+        for (;;) {
+            const std::size_t from = static_cast<std::size_t>(order[to] - base);
+            order[to] = base + to;
+            if (from == start) {
+                table[to] = held;
+                break;
+            }
+            table[to] = table[from];
+            to = from;
+        }
+    }
+}
+
 // Sorts a table with libbsd's stable mergesort (over pointers to its
-// records, `compare` being an indirect comparison); the table keeps its
-// order when the working memory cannot be had or the sort fails.
+// records, `compare` being an indirect comparison), then moves the records
+// in place; the table keeps its order when the working memory cannot be had
+// or the sort fails.
 template <class T>
 void merge_sort_table(std::vector<T>& table, compare_function compare, const char* memory_message)
 {
     if (table.size() < 2 || settings.merge_sort != 1 || compare == nullptr)
         return;
     std::vector<const T*> order;
-    std::vector<T> sorted;
     try {
         order.reserve(table.size());
-        sorted.reserve(table.size());
     } catch (const std::bad_alloc&) {
         error_message(memory_message);
         error_message("ERR: try slow sorting method!\n");
@@ -284,9 +309,7 @@ void merge_sort_table(std::vector<T>& table, compare_function compare, const cha
         order.push_back(&record);
     if (mergesort(order.data(), order.size(), sizeof(const T*), compare) != 0)
         return;
-    for (const T* record : order)
-        sorted.push_back(*record);
-    table.swap(sorted);
+    apply_order(table, order);
 }
 
 // Summary by relay, level-2 order: relays with a level-2 domain first (by
