@@ -217,7 +217,11 @@ command_line_result parse_command_line(int argc, char* argv[])
     result.has_arguments = argc > 1;
     std::string program_name = program_name_of(argc > 0 ? argv[0] : nullptr);
     opterr = 0;
-    optind = 0;  // full re-initialisation, so the parser can run more than once
+    // glibc-specific: optind = 0 makes glibc re-initialise getopt fully, so the
+    // parser can run more than once (the tests run it many times). The POSIX
+    // reset optind = 1 keeps glibc's scan state from the previous parse, which
+    // then misreads options; other C libraries may need optreset instead.
+    optind = 0;
     int letter;
     while ((letter = getopt(argc, argv, option_letters)) != -1) {
         if (letter == 'V') {
