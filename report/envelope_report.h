@@ -20,9 +20,6 @@ extern const std::span<const split_view> envelope_split_views;
 // an empty file for any other format. 1 when `path` cannot be opened, else 0.
 int write_envelope_report(const std::string& path, int format);
 
-// True when a status text of the pair contains "Virus" in any letter case.
-bool is_virus_pair(const env_pair_stat& pair);
-
 enum class pair_table_mode { all_pairs = 1, virus_pairs = 2 };
 
 // The HTML table of the host's pairs in their present order; with

@@ -3,6 +3,7 @@
 // split setting, and the order each view leaves behind for the next one.
 // The byte-exact layout is checked end to end (tests/e2e/cases/envelope_*).
 #include "report/envelope_report.h"
+#include "stats/envelope_stats.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
