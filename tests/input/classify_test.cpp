@@ -4,11 +4,41 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "input/field_extraction.h"
 #include "tests/test_support.h"
+
+// Global allocation that can be made to fail after a number of calls, so that
+// the pairing index's growth runs out of memory too (off unless armed).
+namespace {
+std::size_t allocations_before_failure = SIZE_MAX;
+}  // namespace
+
+void* operator new(std::size_t size)
+{
+    if (allocations_before_failure == 0)
+        throw std::bad_alloc();
+    if (allocations_before_failure != SIZE_MAX)
+        --allocations_before_failure;
+    if (void* memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
 
 namespace {
 
@@ -276,6 +306,34 @@ TEST(Classify, LineIsDroppedWhenMemoryRunsOut)
         EXPECT_EQ(host.messages.other_list.head, nullptr);
         if (c.counted) {
             EXPECT_EQ(host.messages.*c.counted, 1u) << c.text;
+        }
+    }
+}
+
+// Wherever memory runs out while a milter line is filed (its records, its
+// chain element, the index's growth), the line is pending on both the list and
+// the index, or on neither.
+TEST(Classify, MilterListAndIndexStayEqualWhenMemoryRunsOut)
+{
+    for (const std::string text : {"Milter: connect: host=h, addr=192.0.2.3", "Milter: to=<a@b.c>, reject=550 no"}) {
+        for (std::size_t arena_left = 0; arena_left < 6; ++arena_left) {
+            for (std::size_t heap_left = 0; heap_left < 4; ++heap_left) {
+                host_info host;
+                host.memory.fail_after(arena_left);
+                pairing_index index;
+                const std::string whole = "Dec  1 10:00:00 mx1 sm: Q1: " + text;
+                input_line in;
+                in.line = whole;
+                in.msg_id = "Q1";
+                in.message_text = text;
+                testing::internal::CaptureStderr();
+                allocations_before_failure = heap_left;
+                classify_line(host, index, in);
+                allocations_before_failure = SIZE_MAX;
+                testing::internal::GetCapturedStderr();
+                EXPECT_EQ(host.messages.milter_list.head != nullptr, index.oldest_pending_milter("Q1") != nullptr)
+                    << text << ", arena " << arena_left << ", heap " << heap_left;
+            }
         }
     }
 }
