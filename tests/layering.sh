@@ -30,29 +30,24 @@ allowed() {  # folder -> the folders (and base headers) it may include
     esac
 }
 
-permitted() {  # folder, included path
-    for entry in $(allowed "$1"); do
-        case $entry in
-        */) case $2 in "$entry"*) return 0 ;; esac ;;
-        *) [ "$2" = "$entry" ] && return 0 ;;
-        esac
-    done
-    return 1
-}
-
 status=0
 for folder in util model geo input stats report driver tools; do
     [ -d "$folder" ] || { echo "missing folder $folder"; status=1; continue; }
-    hits=$(find "$folder" \( -name '*.h' -o -name '*.cpp' \) -exec grep -Hn '^#include "' {} + | sort)
-    [ -n "$hits" ] || continue
-    while IFS= read -r hit; do
-        included=$(printf '%s\n' "$hit" | sed 's/.*#include "\([^"]*\)".*/\1/')
-        if ! permitted "$folder" "$included"; then
-            echo "$folder may not include $included: $hit"
-            status=1
-        fi
-    done <<EOF
-$hits
-EOF
+    find "$folder" \( -name '*.h' -o -name '*.cpp' \) -exec grep -Hn '^#include "' {} + | sort |
+        awk -v folder="$folder" -v allowed="$(allowed "$folder")" '
+            BEGIN { n = split(allowed, entries, " ") }
+            {
+                included = $0
+                sub(/^[^"]*"/, "", included)
+                sub(/".*$/, "", included)
+                for (i = 1; i <= n; ++i) {
+                    entry = entries[i]
+                    if (entry ~ /\/$/ ? index(included, entry) == 1 : included == entry)
+                        next
+                }
+                print folder " may not include " included ": " $0
+                bad = 1
+            }
+            END { exit bad }' || status=1
 done
 exit $status
