@@ -13,7 +13,8 @@
 # faketime), and the expected files stdout, stderr and status, plus
 # expected/<file> for each report file the run must write into the case's
 # out/ folder (which is emptied first). The program runs inside the case
-# folder with TZ=UTC.
+# folder with TZ=UTC. The one-line file about says what the case pins; it is
+# for the reader only, never compared nor rewritten.
 #
 # logs/ holds the input logs that several cases read: by stdin_log, by
 # "-f ../../logs/NAME.log" in cmd or from a configuration file in the case.
