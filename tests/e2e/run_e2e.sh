@@ -7,12 +7,20 @@
 #   run_e2e.sh BINARY CASES_PARENT --update   rewrite the expected files (review the diff!)
 #
 # A case folder holds: cmd (the arguments, shell-quoted, on one line),
-# optionally stdin (fed to the program, else /dev/null), optionally now (a
+# optionally stdin (fed to the program) or stdin_log (the name of a log in
+# logs/ to feed instead; with neither, /dev/null is fed), optionally now (a
 # date such as "2026-12-06 12:00:00": the clock is frozen there with
 # faketime), and the expected files stdout, stderr and status, plus
 # expected/<file> for each report file the run must write into the case's
 # out/ folder (which is emptied first). The program runs inside the case
-# folder with TZ=UTC.
+# folder with TZ=UTC. The one-line file about says what the case pins; it is
+# for the reader only, never compared nor rewritten.
+#
+# logs/ holds the input logs that several cases read: by stdin_log, by
+# "-f ../../logs/NAME.log" in cmd or from a configuration file in the case.
+# A log that one case alone reads stays in that case's folder. null is a
+# link to /dev/null for the reports a case turns on but does not check:
+# "-B out -E ../../../null" reaches it from out/, wherever the tree sits.
 set -u
 export TZ=UTC
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
@@ -44,6 +52,12 @@ for case_dir in "$root"/cases/*/; do
     fi
     input=/dev/null
     [ -f "$case_dir/stdin" ] && input="$case_dir/stdin"
+    [ -f "$case_dir/stdin_log" ] && input="$root/logs/$(cat "$case_dir/stdin_log")"
+    if [ ! -r "$input" ]; then
+        echo "FAIL $name: cannot read $input"
+        failed=1
+        continue
+    fi
     rm -rf "$case_dir/out"
     [ -d "$case_dir/expected" ] && mkdir -p "$case_dir/out"
     (
