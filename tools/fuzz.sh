@@ -26,7 +26,7 @@ seed() {
     done
     return 0
 }
-seed pipeline_fuzzer "$root"/examples/sample.log "$root"/examples/sample_rfc3339.log "$root"/tests/e2e/cases/*/stdin "$root"/tests/e2e/cases/*/*.log \
+seed pipeline_fuzzer "$root"/examples/sample.log "$root"/examples/sample_rfc3339.log "$root"/tests/e2e/cases/*/stdin "$root"/tests/e2e/cases/*/*.log "$root"/tests/e2e/logs/*.log \
     "$root"/tests/hostile/regressions/pipeline/*
 # A compressed seed, so that the gzip reader is fuzzed as well.
 head -n 40 "$root"/examples/sample.log | gzip -c >"$work/seeds/pipeline_fuzzer/sample_head.gz"
