@@ -15,30 +15,49 @@
 
 // Global allocation that can be made to fail after a number of calls, so that
 // the pairing index's growth runs out of memory too (off unless armed).
+// Every form of new and delete is replaced, so that each allocation and its
+// release go through malloc and free whichever form the library uses.
 namespace {
 std::size_t allocations_before_failure = SIZE_MAX;
+
+void* allocate_or_fail(std::size_t size)
+{
+    if (allocations_before_failure == 0)
+        return nullptr;
+    if (allocations_before_failure != SIZE_MAX)
+        --allocations_before_failure;
+    return std::malloc(size ? size : 1);
+}
 }  // namespace
 
 void* operator new(std::size_t size)
 {
-    if (allocations_before_failure == 0)
-        throw std::bad_alloc();
-    if (allocations_before_failure != SIZE_MAX)
-        --allocations_before_failure;
-    if (void* memory = std::malloc(size ? size : 1))
+    if (void* memory = allocate_or_fail(size))
         return memory;
     throw std::bad_alloc();
 }
 
-void operator delete(void* memory) noexcept
+void* operator new[](std::size_t size)
 {
-    std::free(memory);
+    return operator new(size);
 }
 
-void operator delete(void* memory, std::size_t) noexcept
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    std::free(memory);
+    return allocate_or_fail(size);
 }
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return allocate_or_fail(size);
+}
+
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
 
 namespace {
 
