@@ -18,9 +18,8 @@
 #include <utility>
 
 #include "driver/settings.h"
-#include "util/text_util.h"  // time_text
-
 #include "model/host_info.h"
+#include "util/text_util.h"  // time_text
 
 enum output_format { FORMAT_ASCII = 0, FORMAT_HTML = 1 };
 
