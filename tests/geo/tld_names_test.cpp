@@ -25,14 +25,14 @@ TEST(TldNames, KeysAreUniqueLowerCaseTerminatedAndNeverShorterFurtherDownWhereTh
         EXPECT_EQ(std::strlen(row.key) == 3, i < country_row_count) << row.key;
         EXPECT_TRUE(seen.insert(row.key).second) << "duplicate " << row.key;
     }
-    EXPECT_STREQ(gtld_table[0].key, ".com");
     EXPECT_STREQ(gtld_table[generic_row_count].key, "");  // the end row
+    EXPECT_EQ(tld_to_name(".example.com"), gtld_table[0].name);  // the table's own text
 
     struct { const char* domain; const char* want; } cases[] = {
         {".ax", "Aaland Islands"}, {".zw", "Zimbabwe"}, {".De", "Germany"}, {".example.de", "Germany"},
         {".co.uk", "United Kingdom"}, {".gb", "United Kingdom"}, {".su", "ex-USSR"},
         {".Example.COM", "Generic (formerly commercial)"}, {".example.info", "Information organizations"},
-        {".MUSEUM", "museums and related persons"}, {".example.com", gtld_table[0].name}, {"", nullptr},
+        {".MUSEUM", "museums and related persons"}, {"", nullptr},
         // None: empty, shorter than every key, or a longer key reached first.
         {nullptr, nullptr}, {"de", nullptr}, {".xy", nullptr}, {".abcd", nullptr}, {".a.xyz", nullptr},
         // A text longer than the last keys reaches the end row.
