@@ -88,8 +88,7 @@ TEST(CommandLine, FileOptionsTakeTheNextArgumentLiterally)
 
 TEST(CommandLine, WhereTheParseStops)
 {
-    // -h, an unknown option or a missing argument: the usage text, naming the program from its path and
-    // showing the values parsed so far; -V: the version text; nothing after the stop is read.
+    // The usage text (program name from the path, values parsed so far) or -V's text; nothing after is read.
     struct { std::vector<std::string> args; bool go_on; const char *err_has, *out_start; int verbose; } cases[] = {
         {{"qs"}, true, "", "", 0},
         {{"qs", "operand", "-v"}, true, "", "", 1},

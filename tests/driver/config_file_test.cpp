@@ -3,6 +3,7 @@
 #include "driver/config_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -16,11 +17,13 @@ namespace {
 using S = program_settings;
 const char* const section_line[] = {"", "[General_Parameters]\n", "[Input_Parameters]\n", "[Output_Parameters]\n"};
 
+std::string config_path() { return testing::TempDir() + "quelm_config_" + std::to_string(getpid()) + ".conf"; }
+
 // Parses `content` from a file over the settings as they stand: the result code, then
 // what went to standard output and error.
 std::string parse(const std::string& content)
 {
-    const std::string path = testing::TempDir() + "quelm_config_test.conf";
+    const std::string path = config_path();
     std::ofstream(path, std::ios::binary) << content;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -49,7 +52,6 @@ TEST(ConfigFile, EveryKeyFillsItsOwnField)
         else
             EXPECT_EQ(settings.*std::get<setting_text S::*>(key.field), values[key.name]) << key.name;
     }
-    settings = program_settings{};
 }
 
 TEST(ConfigFile, LineSyntax)
@@ -94,7 +96,6 @@ TEST(ConfigFile, LineSyntax)
     EXPECT_EQ(parse("[General_Parameters]\nverbose_level = 3\n"), "0");
     EXPECT_EQ(settings.verbose, 0) << "verbose is tried first and occurs in the line";
     EXPECT_EQ(settings.verbose_level, 3);
-    settings = program_settings{};
 }
 
 TEST(ConfigFile, ResultCodesAndVerboseMessage)
@@ -103,13 +104,13 @@ TEST(ConfigFile, ResultCodesAndVerboseMessage)
     EXPECT_EQ(parse_config_file(nullptr), config_no_path);
     EXPECT_EQ(parse_config_file("/nonexistent/quelm.conf"), config_cannot_open);
     settings.verbose = 1;
-    EXPECT_EQ(parse(""), "0Parse configuration file = " + testing::TempDir() + "quelm_config_test.conf\n");
-    settings = program_settings{};
+    EXPECT_EQ(parse(""), "0Parse configuration file = " + config_path() + "\n");
 }
 
 TEST(ConfigFile, SampleConfigurationNamesEveryKeyOnceAndParses)
 {
     const std::string sample = std::string(QUELM_SOURCE_DIR) + "/examples/quelm_stat.conf";
+    settings = program_settings{};
     std::ifstream file(sample);
     ASSERT_TRUE(file) << sample;
     std::map<std::string, int> named;

@@ -1,5 +1,5 @@
-// The status table's sort against the neighbour-exchange passes it stands for,
-// and the double precision of the rejection shares (a rounding no log shows).
+// The status table's sort against the neighbour-exchange passes it stands for, and the
+// double precision of the rejection shares (a rounding no log shows).
 #include "report/general_report.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +50,23 @@ TEST(StatusSort, GivesTheOrderOfTheExchangePasses)
             got.emplace_back(entry.count, entry.text);
         ASSERT_EQ(got, reference_order(payloads)) << "round " << round;
     }
+}
+
+TEST(GeneralReport, RejectionSharesAreDividedInDoublePrecision)
+{
+    // 1074 of 1541 is 69.6950...: single precision (the other shares) gives 69.69, double precision 69.70.
+    clear_host_table();
+    host_info& host = *find_or_add_host("mx1");
+    host.general.ruleset_rejects = 1000;
+    host.general.milter_rejects = 541;
+    host.general.in_connects = 1541;
+    host.general.hour_rejects[5] = host.general.hour_connects[5] = 1074;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(write_general_report("", FORMAT_HTML), 0);
+    const std::string html = testing::internal::GetCapturedStdout();
+    EXPECT_NE(html.find("<TD ALIGN=center>69.69</TD>\n"), std::string::npos) << "connects";
+    EXPECT_NE(html.find("<TD ALIGN=center>69.70</TD>\n"), std::string::npos) << "rejects";
+    clear_host_table();
 }
 
 }  // namespace

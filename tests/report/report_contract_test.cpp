@@ -55,13 +55,12 @@ std::string read_file(const fs::path& path)
     return text.str();
 }
 
-// Runs the writer; returns its status, and what it wrote to standard error in `err`.
-int run(const report_entry& row, const std::string& path, int format, std::string& err)
+// Runs the writer: its status, then what it wrote to standard error.
+std::string run(const report_entry& row, const fs::path& path, int format)
 {
     testing::internal::CaptureStderr();
-    int status = row.writer(path, format);
-    err = testing::internal::GetCapturedStderr();
-    return status;
+    int status = row.writer(path.string(), format);
+    return std::to_string(status) + testing::internal::GetCapturedStderr();
 }
 
 TEST(ReportContract, EveryWriterKeepsTheFileContract)
@@ -85,42 +84,36 @@ TEST(ReportContract, EveryWriterKeepsTheFileContract)
         SCOPED_TRACE(want->token);
         const std::string usual = std::string("ERROR: cannot open ") + want->token + " file!\n";
         const fs::path file = dir / "report.out";
-        std::string err;
-
-        EXPECT_EQ(run(row, (dir / "missing" / "r").string(), FORMAT_ASCII, err), 1);
-        EXPECT_EQ(err, usual);
-        EXPECT_EQ(run(row, (dir / "missing" / "r").string(), FORMAT_HTML, err), 1);
-        EXPECT_EQ(err, want->html_failure ? want->html_failure : usual);
+        EXPECT_EQ(run(row, dir / "missing" / "r", FORMAT_ASCII), "1" + usual);
+        EXPECT_EQ(run(row, dir / "missing" / "r", FORMAT_HTML),
+                  "1" + (want->html_failure ? want->html_failure : usual));
 
         std::ofstream(file) << "old";
-        EXPECT_EQ(run(row, file.string(), 2, err), 0);
+        EXPECT_EQ(run(row, file, 2), "0");
         EXPECT_EQ(read_file(file), want->unknown_format_opens ? "" : "old");
-        EXPECT_EQ(err, "");
 
         // An empty path is standard output, which stays open.
         testing::internal::CaptureStdout();
-        EXPECT_EQ(run(row, "", FORMAT_HTML, err), 0);
+        EXPECT_EQ(run(row, "", FORMAT_HTML), "0");
         const std::string out = testing::internal::GetCapturedStdout();
         EXPECT_EQ(out.rfind("<!DOCTYPE HTML", 0), row.print_switch == &S::PrintMsgRejStat ? std::string::npos : 0u)
             << out.substr(0, 80);  // the message-reject lines have no HTML form
-        EXPECT_EQ(err, "");
         EXPECT_NE(std::fflush(stdout), EOF);
 
-        EXPECT_EQ(run(row, file.string(), FORMAT_ASCII, err), 0);
+        EXPECT_EQ(run(row, file, FORMAT_ASCII), "0");
         const std::string ascii = read_file(file);
         settings.SplitHtmlOutput = 1;
         settings.OutputBaseDir = dir.string();
-        EXPECT_EQ(run(row, file.string(), FORMAT_ASCII, err), 0);
+        EXPECT_EQ(run(row, file, FORMAT_ASCII), "0");
         EXPECT_EQ(read_file(file), ascii) << "ASCII ignores the split setting";
         fs::remove(file);
         if (row.views == nullptr) {
-            EXPECT_EQ(run(row, file.string(), FORMAT_HTML, err), 0);
+            EXPECT_EQ(run(row, file, FORMAT_HTML), "0");
             EXPECT_EQ(read_file(file).empty(), row.print_switch == &S::PrintMsgRejStat) << "split mode, no views";
         } else {
             for (std::size_t i = 0; i < row.views->size(); ++i)  // the first, the third... view: "<i>.html"
                 settings.*(*row.views)[i].file_name = i % 2 ? setting_text() : std::to_string(i) + ".html";
-            EXPECT_EQ(run(row, file.string(), FORMAT_HTML, err), 0);
-            EXPECT_EQ(err, "");
+            EXPECT_EQ(run(row, file, FORMAT_HTML), "0");
             EXPECT_FALSE(fs::exists(file)) << "split mode writes no main file";
             for (std::size_t i = 0; i < row.views->size(); ++i) {
                 const split_view& view = (*row.views)[i];
@@ -132,17 +125,17 @@ TEST(ReportContract, EveryWriterKeepsTheFileContract)
             // Views that cannot be opened: each set view's own message, and the run goes on.
             settings.OutputBaseDir = (dir / "missing").string();
             std::string messages;
-            for (std::size_t i = 0; i < row.views->size(); i += 2)
-                messages += (*row.views)[i].open_failure ? (*row.views)[i].open_failure
-                                                         : std::string("ERROR: cannot open ") +
-                                                               (*row.views)[i].token + " file!\n";
-            EXPECT_EQ(run(row, file.string(), FORMAT_HTML, err), 0);
-            EXPECT_EQ(err, messages);
+            for (std::size_t i = 0; i < row.views->size(); i += 2) {
+                const split_view& view = (*row.views)[i];
+                messages += view.open_failure ? view.open_failure
+                                              : "ERROR: cannot open " + std::string(view.token) + " file!\n";
+            }
+            EXPECT_EQ(run(row, file, FORMAT_HTML), "0" + messages);
             // Another split value: an empty main file and no views.
             settings.SplitHtmlOutput = 2;
             settings.OutputBaseDir = dir.string();
             fs::remove_all(dir / "0.html");
-            EXPECT_EQ(run(row, file.string(), FORMAT_HTML, err), 0);
+            EXPECT_EQ(run(row, file, FORMAT_HTML), "0");
             EXPECT_EQ(read_file(file), "");
             EXPECT_FALSE(fs::exists(dir / "0.html"));
             for (const split_view& view : *row.views)

@@ -5,6 +5,7 @@
 #include "report/report_writer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -79,7 +80,7 @@ TEST(ReportFormat, RefusesWhatItDoesNotKnowAndThePrintFallsBackToTheCLibrary)
         EXPECT_FALSE(formatted(refused, 1, 2).first) << refused;
     EXPECT_EQ(formatted("%%|%-4s|%04d|%.1f", "ab", -7, 0.25).second, "keep:%|ab  |-007|0.2");
 
-    const std::string path = testing::TempDir() + "quelm_fallback.out";
+    const std::string path = testing::TempDir() + "quelm_fallback_" + std::to_string(getpid()) + ".out";
     {
         report_file out(path, "test_out");
         out.print("%s:", "plain");
@@ -110,7 +111,7 @@ TEST(ReportFile, BuffersPastTheStreamBufferAndReportsFailedWrites)
               "ERROR: cannot write gen_info_out file!\nERROR: cannot write rel_dom_info_out file!\n");
 }
 
-TEST(ReportText, GroupingPercentagesAndEscapingEdges)
+TEST(ReportText, GroupingAndEscapingEdges)
 {
     struct { double value; const char* want; } groups[] = {
         {0, "0"}, {999, "999"}, {1000, "1 000"}, {1234.7, "1 234"}, {1000000, "1 000 000"},
@@ -118,9 +119,6 @@ TEST(ReportText, GroupingPercentagesAndEscapingEdges)
     };
     for (const auto& c : groups)
         EXPECT_EQ(format_grouped(c.value), c.want) << c.value;
-    char text[16];
-    std::snprintf(text, sizeof text, "%5.2f|%5.2f", percent_of(1074, 1541), percent_of(5, 0));
-    EXPECT_STREQ(text, "69.69| 0.00") << "single precision; 0 for no total";
 
     char out[16] = "old";
     EXPECT_EQ(escape_angles("0123456789abcdefg", 17, out, sizeof out), -1);
