@@ -1,9 +1,7 @@
 #!/bin/sh
-# Every HTML report of full runs passes HTML Tidy without errors (warnings
-# are allowed): the sample log with every report in one file each and split
-# per sorted view, with the IP range databases, and the log full of markup
-# and quotes, whose texts must stay text.
-#
+# Every HTML report of full runs passes HTML Tidy without errors (warnings are allowed): the sample
+# log with every report in one file each and split per view, with the IP range databases, and the
+# log full of markup and quotes, whose texts must stay text.
 #   html_tidy.sh BINARY SOURCE_DIR
 set -u
 export TZ=UTC

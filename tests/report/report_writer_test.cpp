@@ -1,85 +1,101 @@
-// The shared report helpers: digit grouping, percentages, the two escaping
-// rules of HTML cells and attributes, and the writer's file handling.
+// The report framework below what the reports show: the formatter against the C
+// library (and the fallback for conversions it does not know), the report file's
+// buffering and write failures, and the edges of the escaping rules.
+#include "report/report_format.h"
 #include "report/report_writer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <cstring>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <sstream>
 #include <string>
+
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
 
 namespace {
 
-TEST(FormatGrouped, GroupsOfThreeSeparatedByBlanks)
+// {handled, text} of the formatter for one format.
+std::pair<bool, std::string> formatted(const char* format, ...)
 {
-    struct { double value; const char* want; } cases[] = {
-        {0, "0"}, {7, "7"}, {999, "999"}, {1000, "1 000"}, {1001, "1 001"}, {1234.7, "1 234"},
-        {999999, "999 999"}, {1000000, "1 000 000"}, {1234567, "1 234 567"}, {86400, "86 400"},
-        {4294967295.0, "4 294 967 295"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(format_grouped(c.value), c.want) << c.value;
+    std::string out = "keep:";
+    va_list args;
+    va_start(args, format);
+    bool handled = append_formatted(out, format, args);
+    va_end(args);
+    return {handled, out};
 }
 
-TEST(PercentOf, SinglePrecisionAndZeroTotals)
+TEST(ReportFormat, GivesThePrintfTextOfEveryConversionItHandles)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%5.2f", percent_of(1, 3));
-    EXPECT_STREQ(text, "33.33");
-    std::snprintf(text, sizeof text, "%5.2f", percent_of(5, 0));
-    EXPECT_STREQ(text, " 0.00");
-    std::snprintf(text, sizeof text, "%5.2f", percent_of(2, 3));
-    EXPECT_STREQ(text, "66.67");
-    EXPECT_EQ(percent_of(3, 3), 100.0f);
-}
-
-TEST(EscapeAngles, ReplacesAnglesAndRefusesWhatItCannotHold)
-{
-    char out[16];
-    ASSERT_EQ(escape_angles("<b>x", 4, out, sizeof out), 0);
-    EXPECT_STREQ(out, "&lt;b&gt;x");
-    ASSERT_EQ(escape_angles("a<b>c", 3, out, sizeof out), 0) << "only the given length is copied";
-    EXPECT_STREQ(out, "a&lt;b");
-    // An entity that would not fit is left out whole, never cut in the middle.
-    ASSERT_EQ(escape_angles("0123456789ab<", 13, out, sizeof out), 0);
-    EXPECT_STREQ(out, "0123456789ab");
-    strcpy(out, "old");
-    EXPECT_EQ(escape_angles("", 0, out, sizeof out), -1);
-    EXPECT_EQ(escape_angles(nullptr, 3, out, sizeof out), -1);
-    EXPECT_EQ(escape_angles("0123456789abcdefg", 17, out, sizeof out), -1);
-    EXPECT_STREQ(out, "old") << "a refused text writes nothing";
-    char wide[32];
-    ASSERT_EQ(escape_spaces("a b <c>", 7, wide, sizeof wide), 0);
-    EXPECT_STREQ(wide, "a&nbsp;b&nbsp;<c>");
-}
-
-TEST(HtmlEscaping, CellsTextsAndAttributes)
-{
-    EXPECT_EQ(html_cell_text("<script>"), "&lt;script&gt;");
-    EXPECT_EQ(html_cell_text(std::string(513, 'x').c_str()), "") << "longer than the cell buffer: empty cell";
-    EXPECT_EQ(html_cell_text(std::string(512, '<').c_str()).size(), 508u) << "cut to whole entities";
-    EXPECT_EQ(html_cell_text(nullptr), "");
-    EXPECT_EQ(html_text(("<" + std::string(600, 'y')).c_str()).size(), 604u) << "no length limit";
-    EXPECT_EQ(html_text("a&b \"c\""), "a&b \"c\"") << "only angles change in text";
-    EXPECT_EQ(html_attribute("mx1.example.org"), "mx1.example.org");
-    EXPECT_EQ(html_attribute("a\"><script>"), "a&#34;&#62;&#60;script&#62;");
-    EXPECT_EQ(html_attribute("a\tonload=x"), "a&#9;onload&#61;x");
-}
-
-TEST(ReportFile, EmptyPathMeansStandardOutputAndFailuresAreReported)
-{
-    {
-        report_file out("", "test_out");
-        ASSERT_TRUE(out);
-        EXPECT_EQ(out.stream(), stdout);
+    std::mt19937 random(20261207);
+    const char* flags[] = {"", "-", "0", "-0"};
+    const char* texts[] = {"", "a", "mx1.example.org", "<tag> & text"};
+    int handled = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const int kind = static_cast<int>(random() % 7);  // s d u lu f c %
+        std::string spec = "%";
+        if (kind != 6) {
+            spec += flags[random() % 4];
+            if (random() % 2)
+                spec += std::to_string(random() % 14);
+            if (kind == 4 ? random() % 4 != 0 : random() % 4 == 0)
+                spec += "." + std::to_string(random() % 9);
+        }
+        const char* conversions[] = {"s", "d", "u", "lu", "f", "c", "%"};
+        const std::string format = "<" + spec + conversions[kind] + ">" + (kind == 3 ? "" : "|%lu|");
+        char want[512];
+        std::pair<bool, std::string> got;
+        const double real = (static_cast<double>(random()) - 2147483648.0) / (1 << (random() % 20));
+        const int number = static_cast<int>(random()) >> (random() % 31);
+        const char* f = format.c_str();
+        auto both = [&](auto... args) {
+            got = formatted(f, args...);
+            std::snprintf(want, sizeof want, f, args...);
+        };
+        switch (kind) {
+        case 0: both(texts[round % 4], 7ul); break;
+        case 1: both(number, 7ul); break;
+        case 2: both(unsigned(number), 7ul); break;
+        case 3: both(0ul - unsigned(number)); break;
+        case 4: both(real, 7ul); break;
+        case 5: both('a' + round % 26, 7ul); break;
+        default: both(7ul); break;
+        }
+        handled += got.first;
+        if (got.first)
+            ASSERT_EQ(got.second, std::string("keep:") + want) << "format " << format;
+        else
+            ASSERT_EQ(got.second, "keep:") << "a refused format leaves the text alone: " << format;
     }
-    EXPECT_NE(std::fputs("", stdout), EOF) << "standard output stays open";
-    testing::internal::CaptureStderr();
-    report_file bad("/nonexistent/dir/x.html", "gen_info_out");
-    EXPECT_FALSE(bad);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: cannot open gen_info_out file!\n");
+    EXPECT_GT(handled, 2500) << "most drawn formats are the formatter's own";
+    EXPECT_EQ(formatted("%s|%lu", nullptr, 3ul).second, "keep:(null)|3");
 }
 
-TEST(ReportFile, FailedWriteIsReportedWithTheToken)
+TEST(ReportFormat, RefusesWhatItDoesNotKnowAndThePrintFallsBackToTheCLibrary)
+{
+    for (const char* refused : {"a %x", "%5.2d", "%05s", "%0c", "%lld", "%e", "%.3u", "%"})
+        EXPECT_FALSE(formatted(refused, 1, 2).first) << refused;
+    EXPECT_EQ(formatted("%%|%-4s|%04d|%.1f", "ab", -7, 0.25).second, "keep:%|ab  |-007|0.2");
+
+    const std::string path = testing::TempDir() + "quelm_fallback_" + std::to_string(getpid()) + ".out";
+    {
+        report_file out(path, "test_out");
+        out.print("%s:", "plain");
+        out.print("%x|%5.1e|%s|%lld\n", 255u, 1500.0, "text", 12345678901ll);
+        out.print("%s", "");
+        out.print("%d\n", 4);
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "plain:ff|1.5e+03|text|12345678901\n4\n");
+    std::remove(path.c_str());
+}
+
+TEST(ReportFile, BuffersPastTheStreamBufferAndReportsFailedWrites)
 {
     testing::internal::CaptureStderr();
     {
@@ -89,10 +105,32 @@ TEST(ReportFile, FailedWriteIsReportedWithTheToken)
     }
     {
         report_file full("/dev/full", "rel_dom_info_out", "ERROR: cannot rel_open dom_info_out file!\n");
-        full.write("x");
+        full.print("%s", "x");
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "ERROR: cannot write gen_info_out file!\nERROR: cannot write rel_dom_info_out file!\n");
+}
+
+TEST(ReportText, GroupingAndEscapingEdges)
+{
+    struct { double value; const char* want; } groups[] = {
+        {0, "0"}, {999, "999"}, {1000, "1 000"}, {1234.7, "1 234"}, {1000000, "1 000 000"},
+        {4294967295.0, "4 294 967 295"},
+    };
+    for (const auto& c : groups)
+        EXPECT_EQ(format_grouped(c.value), c.want) << c.value;
+
+    char out[16] = "old";
+    EXPECT_EQ(escape_angles("0123456789abcdefg", 17, out, sizeof out), -1);
+    EXPECT_EQ(escape_angles("", 0, out, sizeof out), -1);
+    EXPECT_STREQ(out, "old") << "a refused text writes nothing";
+    ASSERT_EQ(escape_angles("0123456789ab<", 13, out, sizeof out), 0);
+    EXPECT_STREQ(out, "0123456789ab") << "an entity that does not fit is left out whole";
+    EXPECT_EQ(html_cell_text(std::string(513, 'x').c_str()), "") << "longer than the cell buffer";
+    EXPECT_EQ(html_cell_text(std::string(512, '<').c_str()).size(), 508u);
+    EXPECT_EQ(html_text(nullptr), "");
+    EXPECT_EQ(html_text(("<" + std::string(600, 'y')).c_str()).size(), 604u) << "no length limit";
+    EXPECT_EQ(html_attribute("a\"\t=x\x7f"), "a&#34;&#9;&#61;x&#127;");
 }
 
 }  // namespace
