@@ -20,8 +20,9 @@ TEST(TldNames, KeysAreUniqueLowerCaseTerminatedAndNeverShorterFurtherDownWhereTh
         EXPECT_TRUE(row.key[0] == '.' && std::strspn(row.key + 1, "abcdefghijklmnopqrstuvwxyz") + 1 == std::strlen(row.key))
             << row.key;
         EXPECT_NE(row.name[0], '\0') << row.key;
-        if (i + 2 < country_table_rows)
+        if (i + 2 < country_table_rows) {
             EXPECT_LE(std::strlen(row.key), std::strlen(country_table[i + 1].key)) << row.key;
+        }
         EXPECT_EQ(std::strlen(row.key) == 3, i < country_row_count) << row.key;
         EXPECT_TRUE(seen.insert(row.key).second) << "duplicate " << row.key;
     }

@@ -98,9 +98,12 @@ std::string split(int geo, char kind, const std::string& text)
     char number[16];
     std::snprintf(number, sizeof number, "%x", relay.ip_bin_addr);
     settings.PrintCountryIPInfo = 0;
-    return shown(relay.dom_name) + "|" + shown(relay.dom_name_lvl_1) + "|" + shown(relay.dom_name_lvl_2) + "|" +
-           shown(relay.ip_address) + "|" + shown(relay.geo_dom_name_lvl_1) + "|" + number + "|" + std::to_string(result) +
-           (kind == 'm' ? "|" + std::to_string(kept) : "");
+    std::string fields = shown(relay.dom_name) + "|" + shown(relay.dom_name_lvl_1) + "|" + shown(relay.dom_name_lvl_2) +
+                         "|" + shown(relay.ip_address) + "|" + shown(relay.geo_dom_name_lvl_1) + "|" + number + "|" +
+                         std::to_string(result);
+    if (kind == 'm')
+        (fields += '|') += std::to_string(kept);
+    return fields;
 }
 
 TEST(FieldExtraction, RelayClientAndMilterHostsWithTheirCountriesAndReservedRanges)

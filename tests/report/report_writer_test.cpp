@@ -42,7 +42,7 @@ TEST(ReportFormat, GivesThePrintfTextOfEveryConversionItHandles)
             if (random() % 2)
                 spec += std::to_string(random() % 14);
             if (kind == 4 ? random() % 4 != 0 : random() % 4 == 0)
-                spec += "." + std::to_string(random() % 9);
+                (spec += '.') += std::to_string(random() % 9);
         }
         const char* conversions[] = {"s", "d", "u", "lu", "f", "c", "%"};
         const std::string format = "<" + spec + conversions[kind] + ">" + (kind == 3 ? "" : "|%lu|");
