@@ -37,7 +37,7 @@ int usage(const char* program)
                  "  HOSTS  syslog host names, 1 to %u (default 3)\n"
                  "options (numbers; 0 keeps the small fixed tables of the default log):\n"
                  "  --shape=default|spam         spam: a spam-heavy site, per million lines about 280,000\n"
-                 "                               senders, 350,000 recipients, 8,000 relays, 8.5%% ruleset\n"
+                 "                               senders, 320,000 recipients, 8,000 relays, 8.5%% ruleset\n"
                  "                               and 4.5%% milter reject lines; later options change it\n"
                  "  --senders=N                  distinct forged senders of mail from outside\n"
                  "  --recipients=N               distinct local mailboxes\n"

@@ -44,7 +44,7 @@ struct log_generator_options {
 
 // A spam-heavy site (quelm_gen_log --shape=spam): forged senders that hardly
 // ever come back, a million local mailboxes, 7,000 dial-up clients and much
-// refused spam. Per million lines: about 280,000 distinct senders, 350,000
+// refused spam. Per million lines: about 280,000 distinct senders, 320,000
 // recipients and 8,000 relays; 8.5% of the lines are ruleset rejects and
 // 4.5% milter rejects.
 log_generator_options spam_shape();
