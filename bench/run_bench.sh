@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # run_bench.sh: times the whole quelm_stat program on generated sendmail logs
-# of 100,000, 1,000,000 and 10,000,000 lines: without reports, with every
-# report in ASCII and with every report in HTML, next to `cat` and `wc -l`
-# over the same file as the floor. Prints a markdown table (wall and CPU
-# seconds, lines per second, peak resident memory, wall time over `cat`)
-# and the scaling and memory ratios on standard output; progress goes to
-# standard error.
+# of two shapes, today's default traffic and a spam-heavy site
+# (`quelm_gen_log --shape=spam`), of 1,000,000 and 10,000,000 lines: without
+# reports (input and statistics only), with every report in single-file HTML,
+# in split HTML and in ASCII; next to peers over the same file in the same
+# run: `cat` (the floor), `wc -l`, an lnav headless SQL count and an optional
+# extra peer. Prints markdown tables (the shape of each log; wall and CPU
+# seconds, lines per second, peak resident memory, wall time over `cat`; the
+# scaling, memory and spam-over-default ratios) on standard output; progress
+# goes to standard error.
 #
 #   bench/run_bench.sh [--quick] [--runs N] [--commit REV] [QUELM_STAT]
 #
@@ -14,28 +17,38 @@
 #   --commit REV  build commit REV (exported with git archive) instead of the working tree
 #   QUELM_STAT    the binary to time; without it a Release build is made
 #
-# Environment: QUELM_STAT (binary, as the argument), QUELM_GEN_LOG (log
-# generator; default next to the binary, else built), QUELM_BENCH_CACHE
-# (generated logs and the Release build, default /tmp/quelm_bench_cache),
-# QUELM_BENCH_BUILD (build directory, default $QUELM_BENCH_CACHE/build, or
-# build-REV for --commit),
-# QUELM_BENCH_SEED (generator seed, default 1).
+# Environment: SIZES (log sizes in lines, default "1000000 10000000"; e.g.
+# SIZES=100000 for a smoke run), SHAPES (default "default spam"),
+# QUELM_STAT (binary, as the argument), QUELM_GEN_LOG (log generator that
+# knows --shape; default next to the binary, else built from this working
+# tree), QUELM_BENCH_CACHE (generated logs and the Release build, default
+# /tmp/quelm_bench_cache), QUELM_BENCH_BUILD (build directory, default
+# $QUELM_BENCH_CACHE/build, or build-REV for --commit), QUELM_BENCH_SEED
+# (generator seed, default 1), QUELM_BENCH_PEER and QUELM_BENCH_PEER_NAME (an
+# extra peer: a shell command whose $1 is the log and whose files go to the
+# emptied directory $QUELM_BENCH_OUT, and its name in the table).
+# A peer that is not installed is skipped with a note.
 set -eu
 shopt -s inherit_errexit
 
 usage() {
-    sed -n '10,16p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '13,18p' "$0" | sed 's/^# \{0,1\}//'
 }
 
 src=$(cd "$(dirname "$0")/.." && pwd)
+here=$src  # the generator always comes from this tree
 cache=${QUELM_BENCH_CACHE:-/tmp/quelm_bench_cache}
 build=${QUELM_BENCH_BUILD:-$cache/build}
 seed=${QUELM_BENCH_SEED:-1}
 bin=${QUELM_STAT:-}
 gen=${QUELM_GEN_LOG:-}
+gen_given=${QUELM_GEN_LOG:+1}
 runs=3
 commit_wanted=
-sizes="100000 1000000 10000000"
+sizes="1000000 10000000"
+shapes=${SHAPES:-default spam}
+peer_cmd=${QUELM_BENCH_PEER:-}
+peer_name=${QUELM_BENCH_PEER_NAME:-extra peer}
 
 while [ $# -gt 0 ]; do
     case $1 in
@@ -50,9 +63,21 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
+sizes=${SIZES:-$sizes}
 case $runs in
 '' | *[!0-9]* | 0) echo "run_bench.sh: --runs needs a positive number" >&2; exit 2 ;;
 esac
+for lines in $sizes; do
+    case $lines in
+    '' | *[!0-9]* | 0) echo "run_bench.sh: SIZES needs positive numbers" >&2; exit 2 ;;
+    esac
+done
+for shape in $shapes; do
+    case $shape in
+    default | spam) ;;
+    *) echo "run_bench.sh: SHAPES knows default and spam" >&2; exit 2 ;;
+    esac
+done
 
 say() { echo "run_bench.sh: $*" >&2; }
 die() { say "$*"; exit 1; }
@@ -91,10 +116,13 @@ fi
 
 # ---- The binaries ----------------------------------------------------------
 
+# release_build SOURCE BUILD TARGET...
 release_build() {
-    say "Release build of $* in $build"
-    if ! { cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUELM_TESTS=OFF &&
-        cmake --build "$build" -j "$(nproc)" --target "$@"; } >"$work/build.log" 2>&1; then
+    local from=$1 into=$2
+    shift 2
+    say "Release build of $* in $into"
+    if ! { cmake -S "$from" -B "$into" -DCMAKE_BUILD_TYPE=Release -DQUELM_TESTS=OFF &&
+        cmake --build "$into" -j "$(nproc)" --target "$@"; } >"$work/build.log" 2>&1; then
         cat "$work/build.log" >&2
         die "the build failed"
     fi
@@ -102,22 +130,29 @@ release_build() {
 
 built_here=0
 if [ -z "$bin" ]; then
-    release_build quelm_stat quelm_gen_log
+    if [ -z "$commit_wanted" ]; then
+        release_build "$src" "$build" quelm_stat quelm_gen_log
+        [ -n "$gen" ] || gen=$build/tools/quelm_gen_log
+    else
+        release_build "$src" "$build" quelm_stat
+    fi
     bin=$build/quelm_stat
-    [ -n "$gen" ] || gen=$build/tools/quelm_gen_log
     built_here=1
 fi
 [ -x "$bin" ] || die "no program at $bin"
 bin=$(cd "$(dirname "$bin")" && pwd)/$(basename "$bin")
-if [ -z "$gen" ] && [ -x "$(dirname "$bin")/tools/quelm_gen_log" ]; then
+if [ -z "$gen" ] && [ -z "$commit_wanted" ] && [ -x "$(dirname "$bin")/tools/quelm_gen_log" ]; then
     gen=$(dirname "$bin")/tools/quelm_gen_log
 fi
 
-# The generator is built only when a log has to be made and none was found.
+# The generator is built only when a log has to be made and none that knows
+# the shapes was found; it is the one of this working tree, so that every
+# commit measured reads the same logs.
 generator() {
-    if [ -z "$gen" ]; then
-        release_build quelm_gen_log
-        gen=$build/tools/quelm_gen_log
+    if [ -z "$gen" ] || ! "$gen" --shape=spam 1 0 >/dev/null 2>&1; then
+        [ -z "$gen_given" ] || die "QUELM_GEN_LOG=$gen cannot write the shapes (--shape=spam)"
+        release_build "$here" "$cache/build" quelm_gen_log
+        gen=$cache/build/tools/quelm_gen_log
     fi
     [ -x "$gen" ] || die "no log generator at $gen"
     echo "$gen"
@@ -127,16 +162,20 @@ generator() {
 
 # The generator's sources; a cached log made from other sources is made again.
 generator_stamp() {
-    cat "$src/tools/loggen/"*.h "$src/tools/loggen/"*.cpp 2>/dev/null | cksum
+    cat "$here/tools/loggen/"*.h "$here/tools/loggen/"*.cpp 2>/dev/null | cksum
 }
 
-# Prints the path of the log of `seed` with $1 lines, generating it first
-# when the cache has none.
+shape_args() {
+    if [ "$1" = spam ]; then echo "--shape=spam"; fi
+}
+
+# Prints the path of the log of `seed` of shape $1 with $2 lines, generating
+# it (and its shape figures, log.shape) first when the cache has none.
 log_for() {
-    local lines=$1 log stamp
-    log=$cache/seed${seed}_${lines}.log
+    local shape=$1 lines=$2 log stamp
+    log=$cache/seed${seed}_${shape}_${lines}.log
     stamp=$(generator_stamp)
-    if [ -f "$log" ] && [ -f "$log.stamp" ] && [ "$(cat "$log.stamp")" = "$stamp" ]; then
+    if [ -f "$log" ] && [ -f "$log.shape" ] && [ -f "$log.stamp" ] && [ "$(cat "$log.stamp")" = "$stamp" ]; then
         echo "$log"
         return
     fi
@@ -146,9 +185,11 @@ log_for() {
     free_kb=$(df -Pk "$cache" | awk 'NR == 2 { print $4 }')
     [ "$free_kb" -gt "$need_kb" ] || die "not enough room in $cache for $lines lines (need ${need_kb} kB, have ${free_kb} kB)"
     say "generating $log"
-    rm -f "$log" "$log.stamp"
-    "$g" "$seed" "$lines" >"$log.tmp.$$" || die "the log generator failed"
+    rm -f "$log" "$log.stamp" "$log.shape"
+    # shellcheck disable=SC2046
+    "$g" $(shape_args "$shape") "$seed" "$lines" >"$log.tmp.$$" || die "the log generator failed"
     mv "$log.tmp.$$" "$log"
+    awk -f "$here/bench/log_shape.awk" "$log" >"$log.shape" || die "cannot count the shape of $log"
     echo "$stamp" >"$log.stamp"
     echo "$log"
 }
@@ -161,28 +202,55 @@ for format in 0 1; do
     sed "s/^OutputFormat *=.*/OutputFormat = $format/" "$src/examples/quelm_stat.conf" >"$work/format$format.conf"
     grep -q "^OutputFormat = $format\$" "$work/format$format.conf" || die "examples/quelm_stat.conf has no OutputFormat line"
 done
+sed "s/^SplitHtmlOutput *=.*/SplitHtmlOutput = 1/" "$work/format1.conf" >"$work/split.conf"
+grep -q "^SplitHtmlOutput = 1\$" "$work/split.conf" || die "examples/quelm_stat.conf has no SplitHtmlOutput line"
+
+# ---- The peers -------------------------------------------------------------
+
+# lnav reads the file into its SQL tables and counts the rows, headless;
+# the extra peer is whatever QUELM_BENCH_PEER runs.
+lnav_query=';SELECT count(*) FROM all_logs'
+declare -a notes=()
+peers="cat wc"
+if command -v lnav >/dev/null 2>&1; then
+    peers="$peers lnav"
+else
+    notes+=("lnav is not installed (Debian package \`lnav\`): skipped")
+fi
+if [ -n "$peer_cmd" ]; then
+    peer_tool=${peer_cmd%% *}
+    if command -v "$peer_tool" >/dev/null 2>&1; then
+        peers="$peers peer"
+    else
+        notes+=("$peer_name (\`$peer_tool\`) is not installed: skipped")
+    fi
+fi
+for note in "${notes[@]}"; do say "$note"; done
 
 # ---- Measuring -------------------------------------------------------------
 
-modes="cat wc none ascii html"
-declare -A mode_name=([cat]='`cat >/dev/null`' [wc]='`wc -l`' [none]='no report'
-    [ascii]='every report, ASCII' [html]='every report, HTML')
-declare -A wall cpu rss written failed
+modes="$peers none html split ascii"
+declare -A mode_name=([cat]='`cat >/dev/null`' [wc]='`wc -l`' [lnav]="lnav SQL count" [peer]="$peer_name"
+    [none]='no report' [html]='every report, HTML' [split]='every report, split HTML' [ascii]='every report, ASCII')
+declare -A wall cpu rss written failed said
 
 now_ns() { date +%s%N; }
 
-# measure KEY COMMAND...: runs the command $runs times with standard output
-# and standard error thrown away and an empty report directory each time;
-# keeps wall, CPU (user + system) and peak memory of the fastest run.
+# measure KEY COMMAND...: runs the command $runs times with standard input
+# empty, standard error thrown away, standard output kept (its last line
+# goes into the notes for the peers), an empty report directory $out and an
+# empty home directory each time; keeps wall, CPU (user + system) and peak
+# memory of the fastest run.
 measure() {
     local key=$1 r start end status w c m o
     shift
     for r in $(seq "$runs"); do
-        rm -rf "$out"
-        mkdir "$out"
+        rm -rf "$out" "${work:?}/home"
+        mkdir "$out" "$work/home"
         status=0
         start=$(now_ns)
-        /usr/bin/time -v -o "$work/time.txt" "$@" >/dev/null 2>&1 </dev/null || status=$?
+        HOME=$work/home QUELM_BENCH_OUT=$out /usr/bin/time -v -o "$work/time.txt" "$@" >"$work/stdout" 2>/dev/null \
+            </dev/null || status=$?
         end=$(now_ns)
         if [ "$status" -ne 0 ]; then
             failed[$key]="exit status $status"
@@ -201,26 +269,34 @@ measure() {
             written[$key]=$o
         fi
     done
-    rm -rf "$out"
+    said[$key]=$(tail -n 1 "$work/stdout" | tr -s ' \t' ' ' | cut -c1-80)
+    rm -rf "$out" "${work:?}/home"
 }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 started=$(date '+%Y-%m-%d %H:%M:%S %Z')
-declare -A log_bytes
-for lines in $sizes; do
-    log=$(log_for "$lines")
-    log_bytes[$lines]=$(wc -c <"$log")
-    cat "$log" >/dev/null  # into the page cache, as for every run after it
-    say "measuring $lines lines ($log)"
-    measure "$lines:cat" cat "$log"
-    measure "$lines:wc" wc -l "$log"
-    measure "$lines:none" "$bin" -f "$log"
-    measure "$lines:ascii" "$bin" -c "$work/format0.conf" -a -w -f "$log" -B "$out"
-    measure "$lines:html" "$bin" -c "$work/format1.conf" -w -f "$log" -B "$out"
+declare -A log_bytes log_shape
+for shape in $shapes; do
+    for lines in $sizes; do
+        log=$(log_for "$shape" "$lines")
+        log_bytes[$shape:$lines]=$(wc -c <"$log")
+        log_shape[$shape:$lines]=$(cat "$log.shape")
+        cat "$log" >/dev/null  # into the page cache, as for every run after it
+        say "measuring $shape, $lines lines ($log)"
+        k=$shape:$lines
+        measure "$k:cat" cat "$log"
+        measure "$k:wc" wc -l "$log"
+        case " $peers " in *" lnav "*) measure "$k:lnav" lnav -n -c "$lnav_query" "$log" ;; esac
+        case " $peers " in *" peer "*) measure "$k:peer" sh -c "$peer_cmd" peer "$log" ;; esac
+        measure "$k:none" "$bin" -f "$log"
+        measure "$k:html" "$bin" -c "$work/format1.conf" -w -f "$log" -B "$out"
+        measure "$k:split" "$bin" -c "$work/split.conf" -w -f "$log" -B "$out"
+        measure "$k:ascii" "$bin" -c "$work/format0.conf" -a -w -f "$log" -B "$out"
+    done
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
-# ---- The table -------------------------------------------------------------
+# ---- The tables ------------------------------------------------------------
 
 label() {
     case $1 in
@@ -240,74 +316,133 @@ echo "- Program: \`$bin\` ($origin)"
 echo "- Machine: $(nproc) CPUs, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \
     "$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo) memory"
 echo "- Load average (1, 5, 15 min): $load_before before, $load_after after"
-echo "- Logs: \`quelm_gen_log $seed LINES\` (3 hosts) in $cache; fastest of $runs runs each;" \
-    "reports: every report of examples/quelm_stat.conf with \`-w\`"
+echo "- Logs: \`quelm_gen_log $seed LINES\` (default) and \`quelm_gen_log --shape=spam $seed LINES\` (spam)," \
+    "3 hosts, in $cache; fastest of $runs runs each; reports: every report of examples/quelm_stat.conf" \
+    "with \`-w\` (split: \`SplitHtmlOutput = 1\`)"
+echo "- Peers (when installed): \`cat\`, \`wc -l\`, \`lnav -n -c '$lnav_query'\`${peer_cmd:+, $peer_name: \`$peer_cmd\`}"
+for note in "${notes[@]}"; do echo "- $note"; done
+for key in "${!said[@]}"; do
+    case $key in
+    *:lnav | *:peer)
+        k=${key%:*}
+        echo "- Last line of ${mode_name[${key##*:}]} on the ${k%%:*} $(label "${k#*:}") log: \`${said[$key]}\`"
+        ;;
+    esac
+done | sort
 echo
-echo "| Log | Mode | Wall s | CPU s | Lines/s | Peak RSS MiB | Wall / cat | Output MiB |"
+echo "Shape of the logs (distinct from=<> senders, to=<> recipients and relay [addresses];"
+echo "lines with ruleset and milter rejects):"
+echo
+echo "| Shape | Log | MiB | Senders | Recipients | Relays | Ruleset rejects | Milter rejects |"
 echo "|---|---|---:|---:|---:|---:|---:|---:|"
-for lines in $sizes; do
-    size="$(label "$lines") ($(awk -v b="${log_bytes[$lines]}" 'BEGIN { printf "%.0f MiB", b / 1048576 }'))"
-    for mode in $modes; do
-        key=$lines:$mode
-        awk -v size="$size" -v mode="${mode_name[$mode]}${failed[$key]:+ (${failed[$key]})}" -v n="$lines" \
-            -v w="${wall[$key]}" -v c="${cpu[$key]}" -v m="${rss[$key]}" -v f="${wall[$lines:cat]}" \
-            -v o="${written[$key]}" '
-            function grouped(x,   s, r) {
-                s = sprintf("%.0f", x); r = ""
-                while (length(s) > 3) { r = "," substr(s, length(s) - 2) r; s = substr(s, 1, length(s) - 3) }
-                return s r
-            }
-            BEGIN {
-                printf "| %s | %s | %.3f | %.2f | %s | %.1f | %s | %s |\n", size, mode, w, c,
-                    (w > 0 ? grouped(n / w) : "-"), m / 1024, (f > 0 ? sprintf("%.1f", w / f) : "-"),
-                    (o > 4 ? sprintf("%.1f", o / 1024) : "-")
-            }'
+for shape in $shapes; do
+    for lines in $sizes; do
+        echo "${log_shape[$shape:$lines]}" | awk -v s="$shape" -v l="$(label "$lines")" -v b="${log_bytes[$shape:$lines]}" '{
+            printf "| %s | %s | %.0f | %d | %d | %d | %d (%.1f%%) | %d (%.1f%%) |\n", s, l, b / 1048576,
+                $4, $6, $8, $10, 100 * $10 / $2, $12, 100 * $12 / $2
+        }'
+    done
+done
+echo
+echo "| Shape | Log | Mode | Wall s | CPU s | Lines/s | Peak RSS MiB | Wall / cat | Output MiB |"
+echo "|---|---|---|---:|---:|---:|---:|---:|---:|"
+for shape in $shapes; do
+    for lines in $sizes; do
+        k=$shape:$lines
+        size="$(label "$lines") ($(awk -v b="${log_bytes[$k]}" 'BEGIN { printf "%.0f MiB", b / 1048576 }'))"
+        for mode in $modes; do
+            key=$k:$mode
+            awk -v shape="$shape" -v size="$size" -v mode="${mode_name[$mode]}${failed[$key]:+ (${failed[$key]})}" \
+                -v n="$lines" -v w="${wall[$key]}" -v c="${cpu[$key]}" -v m="${rss[$key]}" -v f="${wall[$k:cat]}" \
+                -v o="${written[$key]}" '
+                function grouped(x,   s, r) {
+                    s = sprintf("%.0f", x); r = ""
+                    while (length(s) > 3) { r = "," substr(s, length(s) - 2) r; s = substr(s, 1, length(s) - 3) }
+                    return s r
+                }
+                BEGIN {
+                    printf "| %s | %s | %s | %.3f | %.2f | %s | %.1f | %s | %s |\n", shape, size, mode, w, c,
+                        (w > 0 ? grouped(n / w) : "-"), m / 1024, (f > 0 ? sprintf("%.1f", w / f) : "-"),
+                        (o > 4 ? sprintf("%.1f", o / 1024) : "-")
+                }'
+        done
     done
 done
 
-echo
-echo "Time of the larger log over the smaller, wall and CPU (the target for 10M / 1M is at most 11;"
-echo "on a loaded machine the CPU ratio is the steadier one):"
-echo
+# ratio A B [BIG]: A / B with two decimals, "-" when B is 0; with BIG
+# 10000000 it says whether the ratio keeps within 11.
+ratio() {
+    awk -v a="$1" -v b="$2" -v big="${3:-0}" 'BEGIN {
+        if (b <= 0) { print "-"; exit }
+        r = a / b
+        printf "%.2f%s", r, (big == 10000000 ? (r <= 11 ? " (ok)" : " (over 11)") : "")
+    }'
+}
+
 set -- $sizes
-header="| Mode |"
-rule="|---|"
-pairs=""
-while [ $# -ge 2 ]; do
-    header="$header $(label "$2") / $(label "$1") wall | $(label "$2") / $(label "$1") CPU |"
-    rule="$rule---:|---:|"
-    pairs="$pairs $1:$2"
-    shift
-done
-echo "$header"
-echo "$rule"
-for mode in $modes; do
-    row="| ${mode_name[$mode]} |"
-    for pair in $pairs; do
-        small=${pair%:*}
-        large=${pair#*:}
-        for kind in wall cpu; do
-            [ $kind = wall ] && a=${wall[$large:$mode]} b=${wall[$small:$mode]} ||
-                a=${cpu[$large:$mode]} b=${cpu[$small:$mode]}
-            row="$row $(awk -v a="$a" -v b="$b" -v big="$large" '
-                BEGIN {
-                    if (b <= 0) { print "-"; exit }
-                    r = a / b
-                    printf "%.2f%s", r, (big == 10000000 ? (r <= 11 ? " (ok)" : " (over 11)") : "")
-                }') |"
+if [ $# -ge 2 ]; then
+    echo
+    echo "Time of the larger log over the smaller, wall and CPU (the target for 10M / 1M is at most 11;"
+    echo "on a loaded machine the CPU ratio is the steadier one):"
+    echo
+    header="| Shape | Mode |"
+    rule="|---|---|"
+    pairs=""
+    while [ $# -ge 2 ]; do
+        header="$header $(label "$2") / $(label "$1") wall | $(label "$2") / $(label "$1") CPU |"
+        rule="$rule---:|---:|"
+        pairs="$pairs $1:$2"
+        shift
+    done
+    echo "$header"
+    echo "$rule"
+    for shape in $shapes; do
+        for mode in $modes; do
+            row="| $shape | ${mode_name[$mode]} |"
+            for pair in $pairs; do
+                small=$shape:${pair%:*}:$mode
+                large=$shape:${pair#*:}:$mode
+                row="$row $(ratio "${wall[$large]}" "${wall[$small]}" "${pair#*:}") |"
+                row="$row $(ratio "${cpu[$large]}" "${cpu[$small]}" "${pair#*:}") |"
+            done
+            echo "$row"
         done
     done
-    echo "$row"
-done
+fi
+
+set -- $shapes
+if [ $# -ge 2 ]; then
+    echo
+    echo "Time of the spam-heavy log over the default one of the same size (wall, CPU):"
+    echo
+    header="| Mode |"
+    rule="|---|"
+    for lines in $sizes; do
+        header="$header $(label "$lines") wall | $(label "$lines") CPU |"
+        rule="$rule---:|---:|"
+    done
+    echo "$header"
+    echo "$rule"
+    for mode in $modes; do
+        row="| ${mode_name[$mode]} |"
+        for lines in $sizes; do
+            row="$row $(ratio "${wall[spam:$lines:$mode]}" "${wall[default:$lines:$mode]}") |"
+            row="$row $(ratio "${cpu[spam:$lines:$mode]}" "${cpu[default:$lines:$mode]}") |"
+        done
+        echo "$row"
+    done
+fi
 
 echo
 echo "Peak memory of the run without reports over the log file size (target at most 3):"
 echo
-echo "| Log | Log MiB | Peak RSS MiB | RSS / log |"
-echo "|---|---:|---:|---:|"
-for lines in $sizes; do
-    awk -v l="$(label "$lines")" -v b="${log_bytes[$lines]}" -v m="${rss[$lines:none]}" 'BEGIN {
-        r = m * 1024 / b
-        printf "| %s | %.1f | %.1f | %.2f%s |\n", l, b / 1048576, m / 1024, r, (r <= 3 ? " (ok)" : " (over 3)")
-    }'
+echo "| Shape | Log | Log MiB | Peak RSS MiB | RSS / log |"
+echo "|---|---|---:|---:|---:|"
+for shape in $shapes; do
+    for lines in $sizes; do
+        awk -v s="$shape" -v l="$(label "$lines")" -v b="${log_bytes[$shape:$lines]}" -v m="${rss[$shape:$lines:none]}" 'BEGIN {
+            r = m * 1024 / b
+            printf "| %s | %s | %.1f | %.1f | %.2f%s |\n", s, l, b / 1048576, m / 1024, r, (r <= 3 ? " (ok)" : " (over 3)")
+        }'
+    done
 done

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -64,6 +65,31 @@ TEST(LogGenerator, FixedSeedsGiveFixedBytes)
     many_hosts.open_messages = 1;
     many_hosts.max_gap_seconds = 400;
     EXPECT_EQ(fnv1a(generate_log(0xFFFFFFFFFFFFFFFFull, 20000, many_hosts)), 0x9d9b0096d20c2372ull);
+}
+
+// quelm_gen_log --shape=spam: fixed bytes, also with --max-recipients, and per
+// 20,000 lines the crowd and the reject share the shape promises.
+TEST(LogGenerator, SpamShapeKeepsItsBytesAndItsCrowd)
+{
+    const std::string text = generate_log(9, 20000, spam_shape());
+    EXPECT_EQ(fnv1a(text), 0x47a764bc356a07f0ull);
+    log_generator_options wide = spam_shape();
+    wide.max_recipients = 9;
+    EXPECT_EQ(fnv1a(generate_log(9, 3000, wide)), 0xe31b48ee34f880acull);
+    std::set<std::string> senders, recipients;
+    std::size_t ruleset_rejects = 0, milter_rejects = 0;
+    for (const std::string& l : lines_of(text)) {
+        for (auto [set, key] : {std::pair{&senders, "from=<"}, std::pair{&recipients, "to=<"}})
+            if (auto at = l.find(key); at != std::string::npos)
+                set->insert(l.substr(at, l.find('>', at) - at));
+        const bool reject = l.find(", reject=") != std::string::npos;
+        ruleset_rejects += reject && l.find("ruleset=") != std::string::npos;
+        milter_rejects += reject && l.find("Milter") != std::string::npos;
+    }
+    EXPECT_GT(senders.size(), 5000u);
+    EXPECT_GT(recipients.size(), 5000u);
+    EXPECT_TRUE(ruleset_rejects > 1500 && ruleset_rejects < 1900) << ruleset_rejects;  // 7.5 to 9.5%
+    EXPECT_TRUE(milter_rejects > 800 && milter_rejects < 1000) << milter_rejects;       // 4 to 5%
 }
 
 TEST(LogGenerator, WritesExactlyTheRequestedLines)

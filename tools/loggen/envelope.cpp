@@ -10,9 +10,10 @@
 
 namespace loggen {
 
-void set_remote_sender(message& m, random_source& rng, const party& p)
+void set_remote_sender(message& m, random_source& rng, const party& p, const log_generator_options& options)
 {
-    const std::string address = join_address(random_remote_user(rng), p.domain);
+    const std::string address = options.senders != 0 ? forged_sender(rng.below(options.senders))
+                                                     : join_address(random_remote_user(rng), p.domain);
     const unsigned form = rng.below(100);
     if (form < 8)
         m.sender = "<>";
@@ -39,10 +40,10 @@ void set_remote_sender(message& m, random_source& rng, const party& p)
     }
 }
 
-void set_spam_sender(message& m, random_source& rng)
+void set_spam_sender(message& m, random_source& rng, const log_generator_options& options)
 {
-    m.sender = '<' + random_spam_address(rng) + '>';
-    const dynamic_client client = random_dynamic_client(rng);
+    m.sender = '<' + random_spam_address(rng, options) + '>';
+    const dynamic_client client = random_dynamic_client(rng, options);
     m.client_ip = client.ip;
     const unsigned form = rng.below(100);
     if (form < 30) {
@@ -69,14 +70,16 @@ void put_msgid(message& m, random_source& rng, const calendar_time& t, std::stri
     m.msgid += '>';
 }
 
-void add_local_groups(message& m, random_source& rng)
+void add_local_groups(message& m, random_source& rng, const log_generator_options& options)
 {
     const unsigned groups = rng.chance(850) ? 1 : rng.between(2, 3);
     for (unsigned g = 0; g < groups; ++g) {
         delivery_group group;
-        group.count = rng.chance(750) ? 1 : rng.between(2, 3);
+        group.count = options.max_recipients != 0 ? rng.between(1, options.max_recipients)
+                      : rng.chance(750)            ? 1
+                                                   : rng.between(2, 3);
         for (unsigned r = 0; r < group.count; ++r) {
-            const std::string address = random_local_address(rng);
+            const std::string address = random_mailbox_address(rng, options);
             if (r == 0)
                 group.first = address;
             else
@@ -88,11 +91,11 @@ void add_local_groups(message& m, random_source& rng)
     }
 }
 
-delivery_group outbound_group(random_source& rng, outcome status, const party& p)
+delivery_group outbound_group(random_source& rng, outcome status, const party& p, const log_generator_options& options)
 {
     delivery_group group;
     group.mailer = "esmtp";
-    group.count = rng.chance(800) ? 1 : 2;
+    group.count = options.max_recipients != 0 ? rng.between(1, options.max_recipients) : rng.chance(800) ? 1 : 2;
     const std::string domain = status == outcome::host_unknown ? std::string(random_typo_domain(rng)) : p.domain;
     for (unsigned r = 0; r < group.count; ++r) {
         const std::string address = join_address(random_remote_user(rng), domain);

@@ -114,6 +114,20 @@ void log_generator::state::sleep(loggen::message&& m)
 // ---------------------------------------------------------------------------
 // Public interface
 
+log_generator_options spam_shape()
+{
+    log_generator_options options;
+    options.standalone_permille = 70;
+    options.senders = 100000000;
+    options.recipients = 1000000;
+    options.relays = 7000;
+    options.inbound_weight = 840;
+    options.outbound_weight = 20;
+    options.ruleset_reject_weight = 240;
+    options.milter_reject_weight = 45;
+    return options;
+}
+
 log_generator::log_generator(std::uint64_t seed, const log_generator_options& options)
     : state_(std::make_unique<state>(seed, options))
 {

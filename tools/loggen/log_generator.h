@@ -25,7 +25,29 @@ struct log_generator_options {
     unsigned lost_envelope_permille = 10;  // messages whose from= line never comes
     unsigned malformed_permille = 5;       // broken lines (short, bad month or time, no colons...)
     unsigned late_stamp_permille = 10;     // lines stamped a few seconds before the clock
+
+    // The crowd the mail comes from and goes to; 0 keeps the small fixed
+    // tables of the defaults (a few dozen senders, 15 local users, and a new
+    // dial-up address for every spam connection).
+    unsigned senders = 0;         // distinct forged senders of mail from outside, spam or not
+    unsigned recipients = 0;      // distinct local mailboxes mail goes to
+    unsigned relays = 0;          // distinct dial-up clients spam connects from
+    unsigned max_recipients = 0;  // most recipients of one to= line; 0: mostly one, up to three
+
+    // Weights of the kinds of message; the other three (local submissions,
+    // greylisted and virus mail) weigh 140 together.
+    unsigned inbound_weight = 420;         // accepted mail for local users
+    unsigned outbound_weight = 260;        // mail of local users to partners
+    unsigned ruleset_reject_weight = 100;  // spam refused by a ruleset (one or two reject= lines)
+    unsigned milter_reject_weight = 40;    // spam refused by a milter (a Milter: from= line)
 };
+
+// A spam-heavy site (quelm_gen_log --shape=spam): forged senders that hardly
+// ever come back, a million local mailboxes, 7,000 dial-up clients and much
+// refused spam. Per million lines: about 280,000 distinct senders, 320,000
+// recipients and 8,000 relays; 8.5% of the lines are ruleset rejects and
+// 4.5% milter rejects.
+log_generator_options spam_shape();
 
 // Produces one line at a time; the memory it holds grows with the messages
 // in progress, never with the text produced.

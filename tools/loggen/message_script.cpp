@@ -18,15 +18,19 @@ namespace {
 
 enum class message_type { inbound, outbound, local_submission, ruleset_reject, milter_reject, greylisted, virus };
 
-constexpr std::array<weighted<message_type>, 7> message_mix{{
-    {message_type::inbound, 420},
-    {message_type::outbound, 260},
-    {message_type::local_submission, 50},
-    {message_type::ruleset_reject, 100},
-    {message_type::milter_reject, 40},
-    {message_type::greylisted, 60},
-    {message_type::virus, 30},
-}};
+// The weights of the kinds of message; the defaults add up to 960.
+std::array<weighted<message_type>, 7> message_mix(const log_generator_options& options)
+{
+    return {{
+        {message_type::inbound, options.inbound_weight},
+        {message_type::outbound, options.outbound_weight},
+        {message_type::local_submission, 50},
+        {message_type::ruleset_reject, options.ruleset_reject_weight},
+        {message_type::milter_reject, options.milter_reject_weight},
+        {message_type::greylisted, 60},
+        {message_type::virus, 30},
+    }};
+}
 
 constexpr std::array<weighted<outcome>, 6> outbound_outcomes{{
     {outcome::sent, 800},
@@ -70,12 +74,12 @@ void add_outbound_steps(message& m, random_source& rng, std::uint8_t group, outc
 
 // Mail from outside for local users; now and then with a milter header, an
 // unknown recipient, a clone or a pipe to a program.
-void fill_inbound(message& m, random_source& rng, const calendar_time& started)
+void fill_inbound(message& m, random_source& rng, const log_generator_options& options, const calendar_time& started)
 {
     const party p = random_party(rng);
-    set_remote_sender(m, rng, p);
+    set_remote_sender(m, rng, p, options);
     put_msgid(m, rng, started, m.client_name == "localhost" ? std::string(local_domain) : p.domain);
-    add_local_groups(m, rng);
+    add_local_groups(m, rng, options);
     if (rng.chance(20)) {
         delivery_group pipe;
         pipe.recipients = "\"|/usr/local/bin/ticket-import --queue=helpdesk\"";
@@ -102,7 +106,7 @@ void fill_inbound(message& m, random_source& rng, const calendar_time& started)
 
 // Mail of a local user to partners: AUTH, envelope, and per partner domain
 // a TLS line and one or more to= lines.
-void fill_outbound(message& m, random_source& rng, const calendar_time& started)
+void fill_outbound(message& m, random_source& rng, const log_generator_options& options, const calendar_time& started)
 {
     const local_user user = random_local_user(rng);
     m.sender = '<' + local_address(user.name) + '>';
@@ -121,7 +125,7 @@ void fill_outbound(message& m, random_source& rng, const calendar_time& started)
     for (unsigned g = 0; g < groups; ++g) {
         const outcome status = pick_weighted(rng, outbound_outcomes);
         const party p = random_party(rng);
-        delivery_group group = outbound_group(rng, status, p);
+        delivery_group group = outbound_group(rng, status, p, options);
         m.nrcpts += group.count;
         m.groups.push_back(std::move(group));
         add_outbound_steps(m, rng, static_cast<std::uint8_t>(g), status);
@@ -148,9 +152,9 @@ void fill_local_submission(message& m, random_source& rng, const calendar_time& 
 }
 
 // One or two ruleset rejects, then the envelope of the refused message.
-void fill_ruleset_reject(message& m, random_source& rng)
+void fill_ruleset_reject(message& m, random_source& rng, const log_generator_options& options)
 {
-    set_spam_sender(m, rng);
+    set_spam_sender(m, rng, options);
     m.size = 0;
     const unsigned rejects = rng.chance(800) ? 1 : 2;
     for (unsigned i = 0; i < rejects; ++i)
@@ -159,22 +163,22 @@ void fill_ruleset_reject(message& m, random_source& rng)
 }
 
 // A milter refuses the sender.
-void fill_milter_reject(message& m, random_source& rng)
+void fill_milter_reject(message& m, random_source& rng, const log_generator_options& options)
 {
-    set_spam_sender(m, rng);
+    set_spam_sender(m, rng, options);
     m.size = 0;
     m.steps.push_back({step_kind::milter_from});
     m.steps.push_back({step_kind::envelope});
 }
 
 // The greylisting milter delays each recipient; the envelope follows.
-void fill_greylisted(message& m, random_source& rng)
+void fill_greylisted(message& m, random_source& rng, const log_generator_options& options)
 {
-    set_remote_sender(m, rng, random_party(rng));
+    set_remote_sender(m, rng, random_party(rng), options);
     if (m.client_name == "localhost")
-        set_spam_sender(m, rng);
+        set_spam_sender(m, rng, options);
     m.size = 0;
-    add_local_groups(m, rng);
+    add_local_groups(m, rng, options);
     m.nrcpts = 0;
     for (unsigned g = 0; g < m.groups.size(); ++g) {
         m.steps.push_back({step_kind::greylist_note, static_cast<std::uint8_t>(g)});
@@ -184,16 +188,16 @@ void fill_greylisted(message& m, random_source& rng)
 }
 
 // The virus scanner refuses the data; the to= line reports it.
-void fill_virus(message& m, random_source& rng, const calendar_time& started)
+void fill_virus(message& m, random_source& rng, const log_generator_options& options, const calendar_time& started)
 {
-    set_remote_sender(m, rng, random_party(rng));
+    set_remote_sender(m, rng, random_party(rng), options);
     put_msgid(m, rng, started, "mail.example.net");
     m.note = "Virus found: Win.Trojan.Agent-";
     put_number(m.note, rng.between(100000, 9999999));
     m.note += " in <invoice_";
     put_padded(m.note, rng.below(10000), 4);
     m.note += ".zip>";
-    add_local_groups(m, rng);
+    add_local_groups(m, rng, options);
     m.groups.resize(1);
     m.nrcpts = m.groups[0].count;
     m.steps.push_back({step_kind::milter_data});
@@ -262,14 +266,15 @@ message new_message(site& s)
     m.eight_bit = rng.chance(400);
 
     const calendar_time started = calendar_of(s.now());
-    switch (pick_weighted(rng, message_mix)) {
-    case message_type::inbound: fill_inbound(m, rng, started); break;
-    case message_type::outbound: fill_outbound(m, rng, started); break;
+    const log_generator_options& options = s.options();
+    switch (pick_weighted(rng, message_mix(options))) {
+    case message_type::inbound: fill_inbound(m, rng, options, started); break;
+    case message_type::outbound: fill_outbound(m, rng, options, started); break;
     case message_type::local_submission: fill_local_submission(m, rng, started); break;
-    case message_type::ruleset_reject: fill_ruleset_reject(m, rng); break;
-    case message_type::milter_reject: fill_milter_reject(m, rng); break;
-    case message_type::greylisted: fill_greylisted(m, rng); break;
-    case message_type::virus: fill_virus(m, rng, started); break;
+    case message_type::ruleset_reject: fill_ruleset_reject(m, rng, options); break;
+    case message_type::milter_reject: fill_milter_reject(m, rng, options); break;
+    case message_type::greylisted: fill_greylisted(m, rng, options); break;
+    case message_type::virus: fill_virus(m, rng, options, started); break;
     }
     apply_faults(m, rng, s.options());
     return m;

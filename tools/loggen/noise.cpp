@@ -39,11 +39,11 @@ struct lone_client {
     bool forged = false;
 };
 
-lone_client random_client(random_source& rng)
+lone_client random_client(random_source& rng, const log_generator_options& options)
 {
     lone_client client;
     if (rng.chance(500)) {
-        const dynamic_client dyn = random_dynamic_client(rng);
+        const dynamic_client dyn = random_dynamic_client(rng, options);
         client.ip = dyn.ip;
         if (rng.chance(600)) {
             client.name = dyn.name;
@@ -65,7 +65,8 @@ std::string client_relay(const lone_client& client)
     return text;
 }
 
-void put_noqueue_ruleset(std::string& out, random_source& rng, const lone_client& client)
+void put_noqueue_ruleset(std::string& out, random_source& rng, const log_generator_options& options,
+                         const lone_client& client)
 {
     out += "NOQUEUE: ";
     if (rng.chance(600)) {
@@ -74,7 +75,7 @@ void put_noqueue_ruleset(std::string& out, random_source& rng, const lone_client
         out += rng.chance(700) ? "zen.spamhaus.org" : "bl.spamcop.net";
         return;
     }
-    const std::string sender = random_spam_address(rng);
+    const std::string sender = random_spam_address(rng, options);
     out += "ruleset=check_mail, arg1=<" + sender + ">, relay=" + client_relay(client) +
            ", reject=451 4.1.8 Domain of sender address " + sender + " does not resolve";
 }
@@ -112,8 +113,8 @@ bool put_system_line(std::string& out, random_source& rng, lone_kind kind, bool 
 }
 
 // Lines about one connection that carried no message.
-void put_client_line(std::string& out, random_source& rng, lone_kind kind, const lone_client& client,
-                     const std::string& queue_id)
+void put_client_line(std::string& out, random_source& rng, const log_generator_options& options, lone_kind kind,
+                     const lone_client& client, const std::string& queue_id)
 {
     const std::string& peer = client.name.empty() ? client.ip : client.name;
     switch (kind) {
@@ -125,12 +126,12 @@ void put_client_line(std::string& out, random_source& rng, lone_kind kind, const
         out += "STARTTLS=client, relay=" + random_party(rng).mx_host + '.';
         put_tls_parameters(out, rng, rng.chance(800) ? "OK" : "FAIL");
         break;
-    case lone_kind::noqueue_ruleset: put_noqueue_ruleset(out, rng, client); break;
+    case lone_kind::noqueue_ruleset: put_noqueue_ruleset(out, rng, options, client); break;
     case lone_kind::noqueue_connect: out += "NOQUEUE: connect from " + relay_text(client.name, client.ip); break;
     case lone_kind::milter_connect:
     case lone_kind::noqueue_milter_connect:
         out += kind == lone_kind::milter_connect ? queue_id + ": " : std::string("NOQUEUE: ");
-        put_milter_connect(out, random_dynamic_client(rng));
+        put_milter_connect(out, random_dynamic_client(rng, options));
         break;
     case lone_kind::did_not_issue:
         out += queue_id + ": " + client_relay(client) + " did not issue MAIL/EXPN/VRFY/ETRN during connection to ";
@@ -208,7 +209,7 @@ void put_standalone_line(std::string& out, site& s)
     const unsigned host = s.random_host();
     const std::uint32_t pid = s.new_pid(host);
     const lone_kind kind = pick_weighted(rng, lone_mix);
-    const lone_client client = random_client(rng);
+    const lone_client client = random_client(rng, s.options());
     const bool msp = kind == lone_kind::daemon_start && rng.chance(300);
     if (kind == lone_kind::autowhitelisted)
         put_header(out, s, host, "milter-greylist", 0);
@@ -218,7 +219,7 @@ void put_standalone_line(std::string& out, site& s)
         put_header(out, s, host, msp ? "sm-msp-queue" : "sm-mta", pid);
     const std::string queue_id = s.new_queue_id(pid);
     if (!put_system_line(out, rng, kind, msp))
-        put_client_line(out, rng, kind, client, queue_id);
+        put_client_line(out, rng, s.options(), kind, client, queue_id);
     out += '\n';
 }
 

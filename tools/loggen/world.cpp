@@ -60,6 +60,23 @@ constexpr std::uint32_t public_first_octets[] = {31,  37,  45,  46,  62,  77,  8
                                                  176, 178, 185, 188, 193, 194, 195, 200, 201, 212, 213, 217};
 constexpr std::uint32_t synthetic_partners = 400;
 
+constexpr std::string_view forged_users[] = {"promo", "offers", "winner", "lucky",   "deals",  "bonus",
+                                             "news",  "reply",  "service", "support", "noreply", "team"};
+constexpr std::string_view forged_domains[] = {"cheap-pills", "best-offer", "win-prize", "lucky-draw",
+                                               "mega-sale",   "fast-loans", "top-deals", "free-gift"};
+constexpr std::string_view forged_tlds[] = {".ru", ".biz", ".top", ".info", ".cn", ".xyz", ".online", ".club"};
+constexpr std::string_view first_names[] = {"anna", "ben", "clara", "david", "eva", "felix", "greta", "hugo",
+                                            "ida",  "jan", "karin", "lukas", "mia", "noah",  "olga",  "paul"};
+constexpr std::string_view last_names[] = {"weber", "fischer", "novak", "nguyen", "moreau", "schmidt",
+                                           "silva", "sato",    "brown", "ivanov", "meyer",  "rossi"};
+
+// The well-mixed word of number `index` of one kind of thing.
+std::uint64_t mixed(std::uint32_t index, std::uint64_t kind)
+{
+    std::uint64_t state = kind << 32 | index;
+    return splitmix64(state);
+}
+
 party known_party(const known_partner& p)
 {
     return {std::string(p.domain), std::string(p.out_host), std::string(p.out_ip), std::string(p.mx_host),
@@ -123,14 +140,25 @@ std::string random_public_ip(random_source& rng)
     return dotted(a, b, c, d);
 }
 
-dynamic_client random_dynamic_client(random_source& rng)
+dynamic_client random_dynamic_client(random_source& rng, const log_generator_options& options)
 {
     dynamic_client client;
-    client.ip = random_public_ip(rng);
+    std::uint64_t bits = 0;  // of the pooled client
+    if (options.relays != 0) {
+        bits = mixed(rng.below(options.relays), 1);
+        client.ip = dotted(public_first_octets[bits % std::size(public_first_octets)],
+                           static_cast<std::uint32_t>(bits >> 8 & 0xFF), static_cast<std::uint32_t>(bits >> 16 & 0xFF),
+                           static_cast<std::uint32_t>(bits >> 24 & 0xFF) % 254 + 1);
+    } else {
+        client.ip = random_public_ip(rng);
+    }
     client.name = "host-" + client.ip;
     std::replace(client.name.begin(), client.name.end(), '.', '-');
     client.name += ".dyn.example.";
-    client.name += rng.pick(dyn_countries);
+    if (options.relays != 0)
+        client.name += dyn_countries[(bits >> 32) % std::size(dyn_countries)];
+    else
+        client.name += rng.pick(dyn_countries);
     return client;
 }
 
@@ -145,10 +173,25 @@ std::string random_remote_address(random_source& rng)
     return join_address(user, random_party(rng).domain);
 }
 
-std::string random_spam_address(random_source& rng)
+std::string random_spam_address(random_source& rng, const log_generator_options& options)
 {
+    if (options.senders != 0)
+        return forged_sender(rng.below(options.senders));
     const std::string_view user = rng.pick(spam_users);
     return join_address(user, rng.pick(spam_domains));
+}
+
+std::string forged_sender(std::uint32_t index)
+{
+    const std::uint64_t bits = mixed(index, 2);
+    std::string address(forged_users[bits % std::size(forged_users)]);
+    put_number(address, index);
+    address += '@';
+    address += forged_domains[(bits >> 8) % std::size(forged_domains)];
+    address += '-';
+    put_number(address, (bits >> 16) % 500);
+    address += forged_tlds[(bits >> 32) % std::size(forged_tlds)];
+    return address;
 }
 
 std::string_view random_typo_domain(random_source& rng)
@@ -170,6 +213,19 @@ std::string local_address(std::string_view user)
 std::string random_local_address(random_source& rng)
 {
     return local_address(rng.pick(local_users));
+}
+
+std::string random_mailbox_address(random_source& rng, const log_generator_options& options)
+{
+    if (options.recipients == 0)
+        return random_local_address(rng);
+    const std::uint32_t index = rng.below(options.recipients);
+    const std::uint64_t bits = mixed(index, 3);
+    std::string user(first_names[bits % std::size(first_names)]);
+    user += '.';
+    user += last_names[(bits >> 8) % std::size(last_names)];
+    put_number(user, index);
+    return local_address(user);
 }
 
 std::string random_unknown_local_address(random_source& rng)
