@@ -1,5 +1,5 @@
 // Helpers shared by the tests: run the input phase over a text as if it were
-// a log file, and read the lists of the message model back as vectors.
+// a log file, read the lists of the message model back as vectors, read a file.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +7,9 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,6 +41,15 @@ inline std::string read_log_text(const std::string& log, bool keep_settings = fa
     read_log(fd, now);
     close(fd);
     return testing::internal::GetCapturedStderr();
+}
+
+// The whole content of a file; empty when it cannot be read.
+inline std::string read_file(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 // The message texts of a list, in list order.

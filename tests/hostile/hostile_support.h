@@ -14,9 +14,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/test_support.h"
 
 namespace hostile_support {
 
@@ -26,13 +27,7 @@ struct run_result {
     std::string err;
 };
 
-inline std::string read_file(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test_support::read_file;
 
 inline void write_file(const std::filesystem::path& path, const std::string& text)
 {

@@ -3,6 +3,7 @@
 // output for an empty path, and in split mode the view files instead of the main file.
 // The report texts themselves are pinned end to end (tests/e2e/cases/).
 #include "report/report_registry.h"
+#include "tests/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -47,13 +47,7 @@ const writer_contract contracts[] = {
     {&S::PrintMsgRejStat, "msg_rej_stat", nullptr, true},
 };
 
-std::string read_file(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test_support::read_file;
 
 // Runs the writer: its status, then what it wrote to standard error.
 std::string run(const report_entry& row, const fs::path& path, int format)

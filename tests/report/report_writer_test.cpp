@@ -3,14 +3,13 @@
 // buffering and write failures, and the edges of the escaping rules.
 #include "report/report_format.h"
 #include "report/report_writer.h"
+#include "tests/test_support.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
@@ -88,10 +87,7 @@ TEST(ReportFormat, RefusesWhatItDoesNotKnowAndThePrintFallsBackToTheCLibrary)
         out.print("%s", "");
         out.print("%d\n", 4);
     }
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "plain:ff|1.5e+03|text|12345678901\n4\n");
+    EXPECT_EQ(test_support::read_file(path), "plain:ff|1.5e+03|text|12345678901\n4\n");
     std::remove(path.c_str());
 }
 
