@@ -65,9 +65,7 @@ void set_line_fields(T& record, const input_line& line)
 void keep_whole_line(host_info& host, record_list<msg_line>& list, const input_line& line, const char* failure)
 {
     msg_line* record = make_record<msg_line>(host, failure);
-    record->line_txt = host.memory.save_text(line.line);
-    if (record->line_txt == nullptr)
-        throw out_of_memory{failure};
+    record->line_txt = line.line.data();
     list.append(record);
 }
 
@@ -97,7 +95,7 @@ void file_ruleset_line(host_info& host, pairing_index& index, const input_line& 
     const char* text = line.message_text.data();
     record->msg_time = line.line_time;
     record->msg_id = line.msg_id;
-    record->msg_txt = host.memory.save_text(text);
+    record->msg_txt = text;
     record->reject_txt = get_reject_txt(host.memory, text);
     // A ruleset reject waits for the sender of its queue id.
     index_record([&] { index.add_pending_ruleset(record); }, failure);
@@ -164,7 +162,7 @@ void file_milter_line(host_info& host, pairing_index& index, const input_line& l
     const char* text = line.message_text.data();
     record->msg_time = line.line_time;
     record->msg_id = line.msg_id;
-    record->msg_txt = host.memory.save_text(text);
+    record->msg_txt = text;
     record->reject_txt = get_reject_txt(host.memory, text);
     record->env_from = get_env_from(host.memory, text);
     if (record->env_from == nullptr)
@@ -192,7 +190,7 @@ msg_from* make_sender(host_info& host, const input_line& line)
     split_relay(host.memory, text, sender->relay_info);
     if (sender->siz != 0)
         host.events.in_total_size += sender->siz;
-    sender->msg_txt = host.memory.save_text(text);
+    sender->msg_txt = text;
     return sender;
 }
 
@@ -264,7 +262,7 @@ msg_to* make_delivery(host_info& host, const input_line& line)
     }
     delivery->env_name_info = split_address(host.memory, delivery->env_to);
     split_relay(host.memory, text, delivery->relay_info);
-    delivery->msg_txt = host.memory.save_text(text);
+    delivery->msg_txt = text;
     delivery->stat = get_stat_code(text);
     delivery->msg_stat = get_stat_txt(host.memory, text);
     return delivery;
@@ -336,7 +334,7 @@ void file_no_action_line(host_info& host, const input_line& line, const char* di
     msg_no_action* record = make_record<msg_no_action>(host, "ERROR: cannot get memory for no_action message!\n");
     set_line_fields(*record, line);
     const char* text = line.message_text.data();
-    record->action_txt = host.memory.save_text(did_not_issue);
+    record->action_txt = did_not_issue;
     record->client_txt = host.memory.save_text(std::string_view(text, static_cast<std::size_t>(did_not_issue - text)));
     if (record->client_txt == nullptr)
         throw out_of_memory{"ERROR: cannot get memory for no_action host!\n"};
@@ -349,7 +347,7 @@ void keep_other_line(host_info& host, record_list<msg_other>& list, const input_
     msg_other* record = make_record<msg_other>(host, failure);
     record->msg_time = line.line_time;
     record->msg_id = line.msg_id;
-    record->msg_txt = host.memory.save_text(line.message_text);
+    record->msg_txt = line.message_text.data();
     list.append(record);
 }
 

@@ -9,8 +9,10 @@
 
 struct host_info;
 
-// One accepted log line as the reader hands it over. Every view ends at the
-// line's terminating NUL, so its data() may be read as a C string.
+// One accepted log line as the reader hands it over, in the kept input: the
+// records may point into it. Every view ends at a terminator, so its data()
+// may be read as a C string; with a queue id, `line` and `line_body` end
+// where the queue id does (its colon was overwritten).
 struct input_line {
     std::string_view line;        // the whole line, newline removed
     std::string_view line_body;   // after the process tag's colon, blanks and tabs skipped
@@ -18,7 +20,7 @@ struct input_line {
     int line_hour = 0;            // 0..23
     int line_wday = 0;            // 0..6, 0 = Sunday
     int line_mday = 0;
-    const char* msg_id = nullptr; // queue id (one copy per line, in the host's arena); null when none
+    const char* msg_id = nullptr; // queue id (in place in the line); null when none
     std::string_view message_text;  // after the queue id's colon; empty view when no queue id
 };
 

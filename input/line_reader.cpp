@@ -48,29 +48,28 @@ void widen_entry_times(host_info& host, std::time_t line_time)
         host.last_entry = line_time;
 }
 
-// Fills the queue id fields of `line` when its body has one; false (after
-// the message) when the queue id cannot be kept.
-bool separate_queue_id(host_info& host, input_line& line)
+// Fills the queue id fields of `line` when its body has one: the queue id
+// is terminated in place, over its colon, and the line's views end there.
+void separate_queue_id(input_line& line, char* text)
 {
     queue_id_split split = split_queue_id(line.line_body.data());
     if (!split.has_queue_id)
-        return true;
+        return;
     if (line_tracing_enabled())
         verbose_message("Global id found.\n");
-    line.msg_id = host.memory.save_text(line.line_body.substr(0, split.id_length));
-    if (line.msg_id == nullptr) {
-        error_message("ERROR: cannot get memory for global message id!\n");
-        return false;
-    }
+    const auto body_offset = static_cast<std::size_t>(line.line_body.data() - text);
+    text[body_offset + split.id_length] = '\0';
+    line.msg_id = text + body_offset;
+    line.line = line.line.substr(0, body_offset + split.id_length);
+    line.line_body = line.line_body.substr(0, split.id_length);
     line.message_text = split.message_text;
-    return true;
 }
 
 // The pairing index of each host slot.
 using host_pairing = std::array<pairing_index, host_table_size>;
 
 // One piece of input, already terminated and without its newline.
-void process_line(const char* text, run_date date, line_time_cache& times, host_pairing& pairing)
+void process_line(char* text, run_date date, line_time_cache& times, host_pairing& pairing)
 {
     log_header header;
     if (line_fault fault = parse_log_header(text, date, times, header); fault != line_fault::none) {
@@ -91,8 +90,8 @@ void process_line(const char* text, run_date date, line_time_cache& times, host_
     line.line_hour = header.line_hour;
     line.line_wday = header.line_wday;
     line.line_mday = header.line_mday;
-    if (separate_queue_id(*host, line))
-        classify_line(*host, pairing[static_cast<std::size_t>(host - host_table.data())], line);
+    separate_queue_id(line, text);
+    classify_line(*host, pairing[static_cast<std::size_t>(host - host_table.data())], line);
 }
 
 }  // namespace
@@ -110,13 +109,41 @@ queue_id_split split_queue_id(const char* body)
     return split;
 }
 
-line_source::line_source(int fd, std::size_t block_size) : source_(fd), block_(block_size) {}
+line_source::line_source(int fd, arena& keep, std::size_t block_size)
+    : source_(fd), keep_(keep), block_size_(std::max(block_size, line_buffer_size + 1))
+{
+}
+
+// Room for at least one more byte after the bytes read, one byte always
+// kept free for a terminator: a fresh block when the current one is full,
+// the piece begun moved to its start.
+bool line_source::make_room()
+{
+    if (pos_ != nullptr && block_end_ - end_ > 1)
+        return true;
+    auto* fresh = static_cast<char*>(keep_.allocate(block_size_, 1));
+    if (fresh == nullptr) {
+        out_of_memory_ = true;
+        return false;
+    }
+    const auto begun = static_cast<std::size_t>(end_ - pos_);
+    if (begun > 0)
+        std::memcpy(fresh, pos_, begun);
+    pos_ = fresh;
+    end_ = fresh + begun;
+    block_end_ = fresh + block_size_;
+    return true;
+}
 
 bool line_source::refill()
 {
     if (failed_)
         return false;
-    ssize_t got = source_.read(block_.data(), block_.size());
+    if (!make_room()) {
+        failed_ = true;
+        return false;
+    }
+    ssize_t got = source_.read(end_, static_cast<std::size_t>(block_end_ - end_ - 1));
     if (got <= 0) {
         // End of input and a read error both end the input; like fgets, a
         // read error also discards the piece read so far.
@@ -124,50 +151,68 @@ bool line_source::refill()
         read_error_ = got < 0;
         return false;
     }
-    pos_ = 0;
-    len_ = static_cast<std::size_t>(got);
+    end_ += got;
     return true;
 }
 
-bool line_source::next(char (&line)[line_buffer_size])
+// Hands out the bytes up to `end` as a piece, terminated at `end`.
+line_source::piece line_source::cut(char* end, bool newline)
 {
-    std::size_t copied = 0;
-    while (copied < line_buffer_size - 1) {
-        if (pos_ == len_ && !refill())
-            break;
-        std::size_t avail = std::min(len_ - pos_, line_buffer_size - 1 - copied);
-        const char* start = block_.data() + pos_;
-        const void* newline = std::memchr(start, '\n', avail);
-        std::size_t take = newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - start) + 1 : avail;
-        std::memcpy(line + copied, start, take);
-        copied += take;
-        pos_ += take;
-        if (newline)
-            break;
+    piece result{pos_, static_cast<std::size_t>(end - pos_) + (newline ? 1 : 0), newline};
+    *end = '\0';
+    pos_ = end + (newline ? 1 : 0);
+    return result;
+}
+
+line_source::piece line_source::next()
+{
+    for (;;) {
+        const auto read = static_cast<std::size_t>(end_ - pos_);
+        if (read > 0) {
+            if (auto* newline = static_cast<char*>(std::memchr(pos_, '\n', std::min(read, longest_piece))))
+                return cut(newline, true);
+            if (read >= longest_piece) {
+                // A piece without its newline is copied out: its end is the next piece's start.
+                char* copy = keep_.save_text(std::string_view(pos_, longest_piece));
+                if (copy == nullptr) {
+                    out_of_memory_ = true;
+                    failed_ = true;
+                    return {};
+                }
+                pos_ += longest_piece;
+                return {copy, longest_piece, false};
+            }
+        }
+        if (!refill()) {
+            if (read_error_ || end_ == pos_)
+                return {};
+            return cut(end_, false);  // the last piece has no newline; the byte after it is free
+        }
     }
-    line[copied] = '\0';
-    return copied > 0 && !read_error_;
 }
 
 void read_log(int fd, const std::tm& now)
 {
     const run_date date = run_date_of(now);
     line_time_cache times;
-    line_source source(fd);
-    char line[line_source::line_buffer_size];
+    line_source source(fd, kept_input());
     host_pairing pairing;  // released with the input phase
-    while (source.next(line)) {
+    for (line_source::piece piece = source.next(); piece.text != nullptr; piece = source.next()) {
         ++lines_read;
-        std::size_t length = std::strlen(line);
+        // The length as the text reads, its newline counted: the shortest-line test needs no more.
+        std::size_t length = strnlen(piece.text, shortest_line);
+        if (length == piece.size - 1 && piece.newline)
+            ++length;
         if (length < shortest_line)
             continue;
-        if (line[length - 1] == '\n')
-            line[length - 1] = '\0';
         if (line_tracing_enabled())
-            verbose_message(format_message("Input %lu: %s\n", static_cast<unsigned long>(lines_read), line));
-        process_line(line, date, times, pairing);
+            verbose_message(format_message("Input %lu: %s\n", static_cast<unsigned long>(lines_read), piece.text));
+        process_line(piece.text, date, times, pairing);
     }
     if (source.damaged())
         error_message(format_message("ERROR: compressed input damaged or truncated after line %lu!\n",
+                                     static_cast<unsigned long>(lines_read)));
+    if (source.out_of_memory())
+        error_message(format_message("ERROR: cannot get memory for input after line %lu!\n",
                                      static_cast<unsigned long>(lines_read)));
 }

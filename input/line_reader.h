@@ -1,7 +1,8 @@
 // The input loop: reads the sendmail log in pieces of at most 4095 characters
-// (a longer line is read as several lines), drops short and malformed lines
-// with their message and line number, files each accepted line under its
-// syslog host and hands it to classify_line. All of its input is untrusted.
+// (a longer line is read as several lines) and keeps it in memory where it was
+// read, drops short and malformed lines with their message and line number,
+// files each accepted line under its syslog host and hands it to
+// classify_line. All of its input is untrusted.
 #pragma once
 
 #include <cstddef>
@@ -12,35 +13,54 @@
 
 #include "input/byte_source.h"
 #include "input/log_header.h"
+#include "util/arena.h"
 
 // Every line read so far, the dropped ones included: the line number of all messages.
 extern std::uint32_t lines_read;
 
-// Reads a file descriptor (gzip input decompressed) in large blocks and hands
-// out the pieces that fgets with a 4096-byte buffer would return.
+// Reads a file descriptor (gzip input decompressed) into large blocks of
+// `keep` and hands out, in place, the pieces that fgets with a 4096-byte
+// buffer would return. The pieces stay where they were read for as long as
+// `keep` lives, so the records may point into them instead of copying.
 class line_source {
 public:
     static constexpr std::size_t line_buffer_size = 4096;
+    static constexpr std::size_t longest_piece = line_buffer_size - 1;
 
-    explicit line_source(int fd, std::size_t block_size = 1 << 20);
+    // One piece: `size` bytes as read (a newline counted), terminated after
+    // them; a newline that ends the piece is replaced by the terminator.
+    struct piece {
+        char* text = nullptr;
+        std::size_t size = 0;
+        bool newline = false;
+    };
 
-    // Copies the next piece (at most line_buffer_size - 1 bytes, ending at and
-    // including a newline when one comes first) into `line` and terminates
-    // it. False at the end of the input or on a read error.
-    bool next(char (&line)[line_buffer_size]);
+    // `block_size` (at least line_buffer_size + 1) is the size of each block.
+    line_source(int fd, arena& keep, std::size_t block_size = std::size_t{16} << 20);
+
+    // The next piece; a null text at the end of the input, on a read error
+    // (which also discards the piece begun) or when no block can be had.
+    piece next();
 
     // True when compressed input ended early (see byte_source::damaged).
     bool damaged() const { return source_.damaged(); }
+    // True when the input ended because no memory was left for a block.
+    bool out_of_memory() const { return out_of_memory_; }
 
 private:
     bool refill();
+    bool make_room();
+    piece cut(char* end, bool newline);
 
     byte_source source_;
-    std::vector<char> block_;
-    std::size_t pos_ = 0;
-    std::size_t len_ = 0;
+    arena& keep_;
+    std::size_t block_size_;
+    char* pos_ = nullptr;        // the first byte not handed out
+    char* end_ = nullptr;        // the end of the bytes read
+    char* block_end_ = nullptr;  // the end of the current block
     bool failed_ = false;
     bool read_error_ = false;
+    bool out_of_memory_ = false;
 };
 
 // A line has a queue id when its body holds a colon before its first blank:

@@ -5,13 +5,21 @@
 
 namespace {
 alignas(host_table_type) unsigned char host_table_storage[sizeof(host_table_type)];
+alignas(arena) unsigned char kept_input_storage[sizeof(arena)];
 }  // namespace
 
 host_table_type& host_table = *::new (host_table_storage) host_table_type();
 std::uint32_t hosts_found = 0;
 
+arena& kept_input()
+{
+    static arena& input = *::new (kept_input_storage) arena();
+    return input;
+}
+
 void clear_host_table()
 {
+    kept_input() = arena();
     for (host_info& host : host_table)
         host = host_info{};
     hosts_found = 0;

@@ -63,7 +63,11 @@ using host_table_type = std::array<host_info, host_table_size>;
 extern host_table_type& host_table;
 extern std::uint32_t hosts_found;
 
-// Empties every slot (start-up, and between tests).
+// The log as the input phase read it, kept as long as the table: the
+// records' texts point into it.
+arena& kept_input();
+
+// Empties every slot and the kept input (start-up, and between tests).
 void clear_host_table();
 
 // The record of `name`: an existing slot with exactly that name, else the

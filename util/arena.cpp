@@ -3,9 +3,9 @@
 #include "util/arena.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -15,30 +15,35 @@ std::size_t padding_for(const std::byte* at, std::size_t align)
     return (align - reinterpret_cast<std::uintptr_t>(at) % align) % align;
 }
 
-// Maps the whole pages of a new block in one system call instead of one page
-// fault per page as the block fills up; the block is used to its end anyway.
-// Only a hint: kernels without it leave the pages to be faulted in as usual.
+// Maps the whole block in one system call instead of one page fault per page
+// as the block fills up (the block is used to its end anyway), with huge
+// pages where the kernel offers them. Only hints: without them the pages
+// are faulted in as usual.
 void prefault(std::byte* block, std::size_t size)
 {
+#ifdef MADV_HUGEPAGE
+    madvise(block, size, MADV_HUGEPAGE);
+#endif
 #ifdef MADV_POPULATE_WRITE
-    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t first = (start + page - 1) / page * page;
-    const std::uintptr_t end = (start + size) / page * page;
-    if (end > first)
-        madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
-#else
+    madvise(block, size, MADV_POPULATE_WRITE);
+#endif
     (void)block;
     (void)size;
-#endif
 }
 
 }  // namespace
 
-// A new block, or null when memory ran out.
+void arena::block_release::operator()(std::byte* block) const
+{
+    std::free(block);
+}
+
+// A new block of `size` bytes (rounded up to whole blocks), its pages
+// mapped; null when memory ran out.
 std::byte* arena::new_block(std::size_t size)
 {
-    std::unique_ptr<std::byte[]> block(new (std::nothrow) std::byte[size]);
+    const std::size_t rounded = (size + block_size - 1) / block_size * block_size;
+    block_pointer block(static_cast<std::byte*>(std::aligned_alloc(block_size, rounded)));
     if (!block)
         return nullptr;
     try {
@@ -46,6 +51,7 @@ std::byte* arena::new_block(std::size_t size)
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+    prefault(blocks_.back().get(), rounded);
     return blocks_.back().get();
 }
 
@@ -68,7 +74,6 @@ void* arena::allocate(std::size_t size, std::size_t align)
         std::byte* block = new_block(block_size);
         if (block == nullptr)
             return nullptr;
-        prefault(block, block_size);
         next_ = block;
         left_ = block_size;
         pad = padding_for(next_, align);

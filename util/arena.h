@@ -43,10 +43,17 @@ public:
     std::size_t bytes_used() const { return used_total_; }
 
 private:
+    struct block_release {
+        void operator()(std::byte* block) const;
+    };
+    using block_pointer = std::unique_ptr<std::byte, block_release>;
+
     std::byte* new_block(std::size_t size);
 
-    static constexpr std::size_t block_size = 1 << 20;
-    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    // One huge page: blocks are aligned to it and mapped with huge pages
+    // where the kernel offers them, so a block costs one page fault.
+    static constexpr std::size_t block_size = std::size_t{2} << 20;
+    std::vector<block_pointer> blocks_;
     std::byte* next_ = nullptr;
     std::size_t left_ = 0;
     std::size_t used_total_ = 0;

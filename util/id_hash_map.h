@@ -1,15 +1,18 @@
 // A flat hash map from queue ids to small values, for the pairing indexes.
 // Keys are views of texts that outlive the map (record fields in the host's
-// arena); the map stores the pointer, length and hash of each key in one
-// slot next to its value, so a look-up usually touches one cache line of the
-// table and the key text only when the hashes agree. Open addressing with
-// linear probing, at most half full, erasure by backward shift (no
-// tombstones). Insertions may throw std::bad_alloc.
+// arena or the kept input). The table itself holds 16-byte slots (key
+// pointer, hash, entry number) and is kept at most half full, open
+// addressing with linear probing and erasure by backward shift (no
+// tombstones); the values sit in entries of fixed address, allocated in
+// chunks and reused after erasure, so growing the table moves only slots.
+// A look-up reads the key text only when the hashes agree. Insertions may
+// throw std::bad_alloc and then leave the map as it was.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -21,8 +24,8 @@ public:
     {
         if (slots_.empty())
             return nullptr;
-        slot& s = slots_[locate(key, hash_of(key))];
-        return s.key ? &s.value : nullptr;
+        const slot& s = slots_[locate(key, hash_of(key))];
+        return s.key ? &entry_at(s.entry).value : nullptr;
     }
     const V* find(std::string_view key) const { return const_cast<id_hash_map*>(this)->find(key); }
 
@@ -35,13 +38,17 @@ public:
         const std::uint32_t hash = hash_of(key);
         slot& s = slots_[locate(key, hash)];
         if (s.key == nullptr) {
+            const std::uint32_t number = new_entry();  // may throw; nothing changed yet
+            entry& e = entry_at(number);
+            e.value = V{};
+            e.length = static_cast<std::uint32_t>(key.size());
+            e.hash = hash;
             s.key = key.data() ? key.data() : "";  // a null pointer marks a free slot
-            s.length = static_cast<std::uint32_t>(key.size());
             s.hash = hash;
-            s.value = V{};
+            s.entry = number;
             ++size_;
         }
-        return s.value;
+        return entry_at(s.entry).value;
     }
 
     // Removes `key` if held; the other entries stay findable.
@@ -54,9 +61,12 @@ public:
     // Removes the entry whose value `value` is (a pointer find returned).
     void erase_found(V* value)
     {
-        const auto* base = reinterpret_cast<const char*>(slots_.data());
-        const auto offset = static_cast<std::size_t>(reinterpret_cast<const char*>(value) - base);
-        close_gap(offset / sizeof(slot));
+        const entry& e = *reinterpret_cast<const entry*>(value);
+        std::size_t at = 0;
+        for (at = e.hash & mask_; slots_[at].entry != e.self || slots_[at].key == nullptr; at = (at + 1) & mask_) {
+        }
+        close_gap(at);
+        free_entry(e.self);
         --size_;
     }
 
@@ -65,16 +75,26 @@ public:
 private:
     struct slot {
         const char* key = nullptr;  // null: the slot is free
-        std::uint32_t length = 0;
         std::uint32_t hash = 0;
-        V value{};
+        std::uint32_t entry = 0;
     };
+    struct entry {
+        V value{};                // first member: a value pointer is its entry's address
+        std::uint32_t length = 0; // key length; the next free entry while free
+        std::uint32_t hash = 0;
+        std::uint32_t self = 0;   // its own number
+    };
+    static constexpr unsigned chunk_bits = 12;
+    static constexpr std::uint32_t chunk_size = 1u << chunk_bits;
+    static constexpr std::uint32_t no_entry = UINT32_MAX;
 
     static std::uint32_t hash_of(std::string_view key)
     {
         const std::size_t full = std::hash<std::string_view>{}(key);
         return static_cast<std::uint32_t>(full ^ (full >> 32));
     }
+
+    entry& entry_at(std::uint32_t number) const { return chunks_[number >> chunk_bits][number & (chunk_size - 1)]; }
 
     // The slot holding `key`, or the free slot that ends its probe run.
     std::size_t locate(std::string_view key, std::uint32_t hash) const
@@ -85,9 +105,35 @@ private:
         return at;
     }
 
-    static bool equal(const slot& s, std::string_view key)
+    bool equal(const slot& s, std::string_view key) const
     {
-        return s.length == key.size() && (key.empty() || std::memcmp(s.key, key.data(), key.size()) == 0);
+        return entry_at(s.entry).length == key.size() &&
+               (key.empty() || std::memcmp(s.key, key.data(), key.size()) == 0);
+    }
+
+    // A free entry's number (reused or new), its hash still to be set by the caller.
+    std::uint32_t new_entry()
+    {
+        if (free_head_ == no_entry) {
+            if (entries_made_ % chunk_size == 0)
+                chunks_.push_back(std::make_unique<entry[]>(chunk_size));  // may throw
+            entry& e = entry_at(entries_made_);
+            e.self = entries_made_;
+            e.length = no_entry;
+            free_head_ = entries_made_++;
+        }
+        const std::uint32_t number = free_head_;
+        entry& e = entry_at(number);
+        free_head_ = e.length;
+        return number;
+    }
+
+    void free_entry(std::uint32_t number)
+    {
+        entry& e = entry_at(number);
+        e.value = V{};
+        e.length = free_head_;
+        free_head_ = number;
     }
 
     // Moves later entries of the probe run back into the freed slot `gap`
@@ -126,6 +172,9 @@ private:
     }
 
     std::vector<slot> slots_;
+    std::vector<std::unique_ptr<entry[]>> chunks_;
+    std::uint32_t entries_made_ = 0;
+    std::uint32_t free_head_ = no_entry;
     std::size_t mask_ = 0;
     std::size_t size_ = 0;
 };

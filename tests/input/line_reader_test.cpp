@@ -27,18 +27,25 @@ TEST(LineSource, CutsPiecesExactlyLikeFgets)
     for (char buffer[4096]; std::fgets(buffer, sizeof buffer, f);)
         want.emplace_back(buffer);
     std::fclose(f);
-    for (std::size_t block : {std::size_t{1}, std::size_t{7}, std::size_t{4096}, std::size_t{1} << 20}) {
+    for (std::size_t block : {std::size_t{1}, std::size_t{4097}, std::size_t{8192}, std::size_t{1} << 20}) {
         char name[] = "/tmp/quelm_reader_XXXXXX";
         const int fd = mkstemp(name);
         unlink(name);
         ASSERT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
         lseek(fd, 0, SEEK_SET);
-        line_source source(fd, block);
-        std::vector<std::string> pieces;
-        for (char line[line_source::line_buffer_size]; source.next(line);)
-            pieces.emplace_back(line);
+        arena keep;
+        line_source source(fd, keep, block);
+        std::vector<line_source::piece> pieces;
+        for (line_source::piece piece = source.next(); piece.text; piece = source.next())
+            pieces.push_back(piece);
         close(fd);
-        EXPECT_EQ(pieces, want) << "block size " << block;
+        // Read back only now: every piece stays where it was handed out.
+        std::vector<std::string> got;
+        for (const line_source::piece& piece : pieces) {
+            ASSERT_EQ(piece.text[piece.size - piece.newline], '\0');
+            got.push_back(std::string(piece.text, piece.size - piece.newline) + (piece.newline ? "\n" : ""));
+        }
+        EXPECT_EQ(got, want) << "block size " << block;
     }
 }
 
