@@ -96,7 +96,7 @@ void file_ruleset_line(host_info& host, pairing_index& index, const input_line& 
     record->msg_time = line.line_time;
     record->msg_id = line.msg_id;
     record->msg_txt = text;
-    record->reject_txt = get_reject_txt(host.memory, text);
+    record->reject_txt = get_reject_txt(text);
     // A ruleset reject waits for the sender of its queue id.
     index_record([&] { index.add_pending_ruleset(record); }, failure);
     host.messages.ruleset_list.append(record);
@@ -163,7 +163,7 @@ void file_milter_line(host_info& host, pairing_index& index, const input_line& l
     record->msg_time = line.line_time;
     record->msg_id = line.msg_id;
     record->msg_txt = text;
-    record->reject_txt = get_reject_txt(host.memory, text);
+    record->reject_txt = get_reject_txt(text);
     record->env_from = get_env_from(host.memory, text);
     if (record->env_from == nullptr)
         record->env_to = get_env_to(host.memory, text);
@@ -264,7 +264,7 @@ msg_to* make_delivery(host_info& host, const input_line& line)
     split_relay(host.memory, text, delivery->relay_info);
     delivery->msg_txt = text;
     delivery->stat = get_stat_code(text);
-    delivery->msg_stat = get_stat_txt(host.memory, text);
+    delivery->msg_stat = get_stat_txt(text);
     return delivery;
 }
 

@@ -1,6 +1,7 @@
 // Field extraction over raw log text. Keys are found wherever they first
 // occur in the text and values end at the next comma (or blank, as noted);
-// nothing here assumes a length, and every kept text is an arena copy.
+// nothing here assumes a length. A value that runs to the end of the text is
+// kept in place, any other is an arena copy.
 #include "input/field_extraction.h"
 
 #include <arpa/inet.h>
@@ -221,13 +222,13 @@ std::int32_t get_nrcpts(const char* text)
     return static_cast<std::int32_t>(scan_long(key + 7, &end));
 }
 
-char* get_stat_txt(arena& memory, const char* text)
+const char* get_stat_txt(const char* text)
 {
     const char* key = std::strstr(text, "stat=");
     if (key == nullptr)
         return nullptr;
     const char* status = key + 5;
-    return memory.save_text(strncasecmp(status, "Sent", 4) == 0 ? "Sent" : status);
+    return strncasecmp(status, "Sent", 4) == 0 ? "Sent" : status;
 }
 
 std::int32_t get_stat_code(const char* text)
@@ -248,17 +249,17 @@ std::int32_t get_stat_code(const char* text)
     return 8;
 }
 
-const char* get_reject_txt(arena& memory, const char* text)
+const char* get_reject_txt(const char* text)
 {
     if (const char* reject = std::strstr(text, "reject="))
-        return memory.save_text(reject + 7);
+        return reject + 7;
     if (const char* milter = std::strstr(text, "Milter:"))
         if (const char* address = std::strstr(milter, "addr="))
             if (const char* comma = std::strchr(address, ',')) {
                 const char* reason = comma + 1;
                 if (*reason == ' ')
                     ++reason;
-                return memory.save_text(reason);
+                return reason;
             }
     return unknown_reject_text;
 }

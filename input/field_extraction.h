@@ -1,9 +1,11 @@
 // Field extraction from the message text of a sendmail log line: addresses
 // and their domain levels, size and recipient count, delivery status, reject
 // reason, relay or client host with its address and country. Every function
-// here sees raw log text, reads only up to its terminating NUL, and copies
-// what it keeps into the host's arena. A text result is null when absent (or
-// when memory ran out); a kept empty text is never null.
+// here sees raw log text and reads only up to its terminating NUL. A text
+// that runs to the end of the message text points into it (the text must
+// outlive the record); any other kept text is copied into the host's arena.
+// A text result is null when absent (or when memory ran out); a kept empty
+// text is never null.
 #pragma once
 
 #include <cstddef>
@@ -32,9 +34,9 @@ int add_other_recipients(arena& memory, const char* p, msg_to& delivery);
 
 std::uint32_t get_size(const char* text);    // "size=" as %lu; 0 when absent
 std::int32_t get_nrcpts(const char* text);   // "nrcpts=" as %d; 0 when absent
-char* get_stat_txt(arena& memory, const char* text);
+const char* get_stat_txt(const char* text);  // in place, or the shared "Sent"
 std::int32_t get_stat_code(const char* text);
-const char* get_reject_txt(arena& memory, const char* text);
+const char* get_reject_txt(const char* text);  // in place, or unknown_reject_text
 
 // Fills `relay` from the "relay=" field of a message text; 0, -1 when the
 // text has no relay information, -2 when memory ran out.

@@ -15,7 +15,7 @@ void make_levels(arena& memory, const char* host, const char*& level_1, const ch
         if (host[i] != '.')
             continue;
         ++dots;
-        (dots == 1 ? level_1 : level_2) = memory.save_text(std::string_view(host + i, length - i));
+        (dots == 1 ? level_1 : level_2) = host + i;
     }
     if (dots == 1) {
         char* both = static_cast<char*>(memory.allocate(length + 2, 1));
@@ -36,8 +36,8 @@ env_name_info split_address(arena& memory, const char* address)
     if (at == nullptr)
         return parts;
     parts.user_name = memory.save_text(std::string_view(address, static_cast<std::size_t>(at - address)));
-    parts.host_name = memory.save_text(at + 1);
-    if (parts.host_name == nullptr || parts.host_name[0] == '\0')
+    parts.host_name = at + 1;
+    if (parts.host_name[0] == '\0')
         return parts;
     make_levels(memory, parts.host_name, parts.dom_name_lvl_1, parts.dom_name_lvl_2);
     return parts;

@@ -1,7 +1,9 @@
 // How an address or host name splits into the parts the message model keeps:
 // user, host and the two domain levels. The input phase splits what it reads,
-// the statistics split the addresses they keep. Texts are copied into the
-// given arena; a part that cannot be made (or is absent) is null.
+// the statistics split the addresses they keep. A part that ends where the
+// address or host name ends points into it (which must outlive the parts);
+// the others are copied into the given arena. A part that cannot be made (or
+// is absent) is null.
 #pragma once
 
 #include "model/message_model.h"

@@ -54,9 +54,8 @@ TEST(FieldExtraction, SizeCountStatusAndRejectReason)
     EXPECT_EQ(get_size("size=4000000000, class=0") + get_size("class=0") + get_size("size=, x"), 4000000000u);
     EXPECT_EQ(get_nrcpts("nrcpts=many, size=5") + get_nrcpts("class=0"), 0);
 
-    arena memory;
     // Each status and its class are pinned end to end (field_edges); a text without one:
-    EXPECT_EQ(get_stat_txt(memory, "from=<a@example.com>, size=1"), nullptr);
+    EXPECT_EQ(get_stat_txt("from=<a@example.com>, size=1"), nullptr);
     EXPECT_EQ(get_stat_code("from=<a@example.com>, size=1"), 1);
 
     struct { const char* text; const char* want; } rejects[] = {
@@ -65,7 +64,7 @@ TEST(FieldExtraction, SizeCountStatusAndRejectReason)
         {"Milter: connect: host=h, addr=a", unknown_reject_text}, {"milter: connect: host=h, addr=a, x", unknown_reject_text},
     };
     for (const auto& c : rejects) {
-        const char* got = get_reject_txt(memory, c.text);
+        const char* got = get_reject_txt(c.text);
         EXPECT_EQ(shown(got), c.want) << c.text;
         EXPECT_EQ(c.want == unknown_reject_text, got == unknown_reject_text) << "the one shared text: " << c.text;
     }
