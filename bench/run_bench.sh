@@ -4,17 +4,20 @@
 # (`quelm_gen_log --shape=spam`), of 1,000,000 and 10,000,000 lines: without
 # reports (input and statistics only), with every report in single-file HTML,
 # in split HTML and in ASCII; next to peers over the same file in the same
-# run: `cat` (the floor), `wc -l`, an lnav headless SQL count and an optional
-# extra peer. Prints markdown tables (the shape of each log; wall and CPU
+# run: `cat` (the floor), `wc -l`, an lnav headless SQL count, mailgraph's
+# one-pass counters (`mailgraph --cat`, writing its round-robin databases to
+# an emptied directory) and an optional extra peer. Prints markdown tables (the shape of each log; wall and CPU
 # seconds, lines per second, peak resident memory, wall time over `cat`; the
 # scaling, memory and spam-over-default ratios) on standard output; progress
 # goes to standard error.
 #
-#   bench/run_bench.sh [--quick] [--runs N] [--commit REV] [QUELM_STAT]
+#   bench/run_bench.sh [--quick] [--runs N] [--peer-runs N] [--commit REV] [QUELM_STAT]
 #
-#   --quick       only the 100,000 and 1,000,000 line logs
-#   --runs N      runs per measurement, the fastest is kept (default 3)
-#   --commit REV  build commit REV (exported with git archive) instead of the working tree
+#   --quick        only the 100,000 and 1,000,000 line logs
+#   --runs N       runs per measurement, the fastest is kept (default 3)
+#   --peer-runs N  runs per measurement of lnav, mailgraph and the extra peer
+#                  (default: as --runs; mailgraph takes minutes on 10M lines)
+#   --commit REV   build commit REV (exported with git archive) instead of the working tree
 #   QUELM_STAT    the binary to time; without it a Release build is made
 #
 # Environment: SIZES (log sizes in lines, default "1000000 10000000"; e.g.
@@ -32,7 +35,7 @@ set -eu
 shopt -s inherit_errexit
 
 usage() {
-    sed -n '13,18p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '15,22p' "$0" | sed 's/^# \{0,1\}//'
 }
 
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -44,6 +47,7 @@ bin=${QUELM_STAT:-}
 gen=${QUELM_GEN_LOG:-}
 gen_given=${QUELM_GEN_LOG:+1}
 runs=3
+peer_runs=
 commit_wanted=
 sizes="1000000 10000000"
 shapes=${SHAPES:-default spam}
@@ -55,6 +59,8 @@ while [ $# -gt 0 ]; do
     --quick) sizes="100000 1000000" ;;
     --runs) [ $# -ge 2 ] || { usage >&2; exit 2; }; runs=$2; shift ;;
     --runs=*) runs=${1#--runs=} ;;
+    --peer-runs) [ $# -ge 2 ] || { usage >&2; exit 2; }; peer_runs=$2; shift ;;
+    --peer-runs=*) peer_runs=${1#--peer-runs=} ;;
     --commit) [ $# -ge 2 ] || { usage >&2; exit 2; }; commit_wanted=$2; shift ;;
     --commit=*) commit_wanted=${1#--commit=} ;;
     -h | --help) usage; exit 0 ;;
@@ -64,9 +70,12 @@ while [ $# -gt 0 ]; do
     shift
 done
 sizes=${SIZES:-$sizes}
-case $runs in
-'' | *[!0-9]* | 0) echo "run_bench.sh: --runs needs a positive number" >&2; exit 2 ;;
-esac
+peer_runs=${peer_runs:-$runs}
+for given in "$runs" "$peer_runs"; do
+    case $given in
+    '' | *[!0-9]* | 0) echo "run_bench.sh: --runs and --peer-runs need a positive number" >&2; exit 2 ;;
+    esac
+done
 for lines in $sizes; do
     case $lines in
     '' | *[!0-9]* | 0) echo "run_bench.sh: SIZES needs positive numbers" >&2; exit 2 ;;
@@ -87,6 +96,7 @@ if [ ! -x /usr/bin/time ]; then
 fi
 
 mkdir -p "$cache"
+cache=$(cd "$cache" && pwd)  # mailgraph changes directory: every log path is absolute
 work=$(mktemp -d "${TMPDIR:-/tmp}/quelm_bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 out=$work/out
@@ -217,6 +227,11 @@ if command -v lnav >/dev/null 2>&1; then
 else
     notes+=("lnav is not installed (Debian package \`lnav\`): skipped")
 fi
+if command -v mailgraph >/dev/null 2>&1; then
+    peers="$peers mailgraph"
+else
+    notes+=("mailgraph is not installed (Debian package \`mailgraph\`): skipped")
+fi
 if [ -n "$peer_cmd" ]; then
     peer_tool=${peer_cmd%% *}
     if command -v "$peer_tool" >/dev/null 2>&1; then
@@ -230,13 +245,14 @@ for note in "${notes[@]}"; do say "$note"; done
 # ---- Measuring -------------------------------------------------------------
 
 modes="$peers none html split ascii"
-declare -A mode_name=([cat]='`cat >/dev/null`' [wc]='`wc -l`' [lnav]="lnav SQL count" [peer]="$peer_name"
+declare -A mode_name=([cat]='`cat >/dev/null`' [wc]='`wc -l`' [lnav]="lnav SQL count"
+    [mailgraph]='mailgraph `--cat`' [peer]="$peer_name"
     [none]='no report' [html]='every report, HTML' [split]='every report, split HTML' [ascii]='every report, ASCII')
 declare -A wall cpu rss written failed said
 
 now_ns() { date +%s%N; }
 
-# measure KEY COMMAND...: runs the command $runs times with standard input
+# measure KEY COMMAND...: runs the command $count times (default $runs) with standard input
 # empty, standard error thrown away, standard output kept (its last line
 # goes into the notes for the peers), an empty report directory $out and an
 # empty home directory each time; keeps wall, CPU (user + system) and peak
@@ -244,7 +260,7 @@ now_ns() { date +%s%N; }
 measure() {
     local key=$1 r start end status w c m o
     shift
-    for r in $(seq "$runs"); do
+    for r in $(seq "${count:-$runs}"); do
         rm -rf "$out" "${work:?}/home"
         mkdir "$out" "$work/home"
         status=0
@@ -286,8 +302,12 @@ for shape in $shapes; do
         k=$shape:$lines
         measure "$k:cat" cat "$log"
         measure "$k:wc" wc -l "$log"
-        case " $peers " in *" lnav "*) measure "$k:lnav" lnav -n -c "$lnav_query" "$log" ;; esac
-        case " $peers " in *" peer "*) measure "$k:peer" sh -c "$peer_cmd" peer "$log" ;; esac
+        case " $peers " in *" lnav "*) count=$peer_runs measure "$k:lnav" lnav -n -c "$lnav_query" "$log" ;; esac
+        case " $peers " in *" mailgraph "*)
+            count=$peer_runs measure "$k:mailgraph" sh -c 'exec mailgraph --cat --logfile "$1" --daemon-rrd="$QUELM_BENCH_OUT"' \
+                mailgraph "$log" ;;
+        esac
+        case " $peers " in *" peer "*) count=$peer_runs measure "$k:peer" sh -c "$peer_cmd" peer "$log" ;; esac
         measure "$k:none" "$bin" -f "$log"
         measure "$k:html" "$bin" -c "$work/format1.conf" -w -f "$log" -B "$out"
         measure "$k:split" "$bin" -c "$work/split.conf" -w -f "$log" -B "$out"
@@ -319,11 +339,14 @@ echo "- Load average (1, 5, 15 min): $load_before before, $load_after after"
 echo "- Logs: \`quelm_gen_log $seed LINES\` (default) and \`quelm_gen_log --shape=spam $seed LINES\` (spam)," \
     "3 hosts, in $cache; fastest of $runs runs each; reports: every report of examples/quelm_stat.conf" \
     "with \`-w\` (split: \`SplitHtmlOutput = 1\`)"
-echo "- Peers (when installed): \`cat\`, \`wc -l\`, \`lnav -n -c '$lnav_query'\`${peer_cmd:+, $peer_name: \`$peer_cmd\`}"
+echo "- Peers (when installed): \`cat\`, \`wc -l\`, \`lnav -n -c '$lnav_query'\`," \
+    "\`mailgraph --cat --logfile LOG --daemon-rrd=DIR\`${peer_cmd:+, $peer_name: \`$peer_cmd\`};" \
+    "fastest of $peer_runs runs each"
 for note in "${notes[@]}"; do echo "- $note"; done
 for key in "${!said[@]}"; do
     case $key in
-    *:lnav | *:peer)
+    *:lnav | *:peer | *:mailgraph)
+        [ -n "${said[$key]}" ] || continue
         k=${key%:*}
         echo "- Last line of ${mode_name[${key##*:}]} on the ${k%%:*} $(label "${k#*:}") log: \`${said[$key]}\`"
         ;;
@@ -410,6 +433,33 @@ if [ $# -ge 2 ]; then
     done
 fi
 
+echo
+echo "Side by side: the program's wall time over each peer's on the same file (how many times"
+echo "the peer's time the program takes; below 1 the program is faster):"
+echo
+header="| Shape | Log | Mode |"
+rule="|---|---|---|"
+for peer in $peers; do
+    [ "$peer" = cat ] && continue
+    header="$header ${mode_name[$peer]} s | over ${mode_name[$peer]} |"
+    rule="$rule---:|---:|"
+done
+echo "$header"
+echo "$rule"
+for shape in $shapes; do
+    for lines in $sizes; do
+        k=$shape:$lines
+        for mode in none html split ascii; do
+            row="| $shape | $(label "$lines") | ${mode_name[$mode]} |"
+            for peer in $peers; do
+                [ "$peer" = cat ] && continue
+                row="$row ${wall[$k:$peer]}${failed[$k:$peer]:+ (${failed[$k:$peer]})} | $(ratio "${wall[$k:$mode]}" "${wall[$k:$peer]}") |"
+            done
+            echo "$row"
+        done
+    done
+done
+
 set -- $shapes
 if [ $# -ge 2 ]; then
     echo
@@ -434,15 +484,41 @@ if [ $# -ge 2 ]; then
 fi
 
 echo
-echo "Peak memory of the run without reports over the log file size (target at most 3):"
+echo "Peak memory over the log file size (targets: at most 2.5 without reports, at most 4 with every"
+echo "report):"
 echo
-echo "| Shape | Log | Log MiB | Peak RSS MiB | RSS / log |"
+echo "| Shape | Log | Log MiB | Mode | Peak RSS MiB | RSS / log |"
+echo "|---|---|---:|---|---:|---:|"
+for shape in $shapes; do
+    for lines in $sizes; do
+        for mode in none html split ascii; do
+            limit=4
+            [ "$mode" = none ] && limit=2.5
+            awk -v s="$shape" -v l="$(label "$lines")" -v b="${log_bytes[$shape:$lines]}" -v mode="${mode_name[$mode]}" \
+                -v m="${rss[$shape:$lines:$mode]}" -v limit="$limit" 'BEGIN {
+                r = m * 1024 / b
+                printf "| %s | %s | %.1f | %s | %.1f | %.2f%s |\n", s, l, b / 1048576, mode, m / 1024, r,
+                    (r <= limit ? " (ok)" : " (over " limit ")")
+            }'
+        done
+    done
+done
+
+echo
+echo "The targets (fastest run of each): input and build without reports at least 2,000,000 lines"
+echo "a second; every report in single-file and in split HTML on 10M lines in at most 30 s:"
+echo
+echo "| Shape | Log | No report, lines/s | Every report HTML, s | Every report split HTML, s |"
 echo "|---|---|---:|---:|---:|"
 for shape in $shapes; do
     for lines in $sizes; do
-        awk -v s="$shape" -v l="$(label "$lines")" -v b="${log_bytes[$shape:$lines]}" -v m="${rss[$shape:$lines:none]}" 'BEGIN {
-            r = m * 1024 / b
-            printf "| %s | %s | %.1f | %.1f | %.2f%s |\n", s, l, b / 1048576, m / 1024, r, (r <= 3 ? " (ok)" : " (over 3)")
+        k=$shape:$lines
+        awk -v s="$shape" -v l="$(label "$lines")" -v n="$lines" -v none="${wall[$k:none]}" -v html="${wall[$k:html]}" \
+            -v sp="${wall[$k:split]}" 'BEGIN {
+            rate = none > 0 ? n / none : 0
+            big = n >= 10000000
+            printf "| %s | %s | %.0f%s | %.1f%s | %.1f%s |\n", s, l, rate, (rate >= 2000000 ? " (ok)" : " (under 2M)"),
+                html, (big ? (html <= 30 ? " (ok)" : " (over 30)") : ""), sp, (big ? (sp <= 30 ? " (ok)" : " (over 30)") : "")
         }'
     done
 done

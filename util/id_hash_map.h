@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -94,7 +93,10 @@ private:
         return static_cast<std::uint32_t>(full ^ (full >> 32));
     }
 
-    entry& entry_at(std::uint32_t number) const { return chunks_[number >> chunk_bits][number & (chunk_size - 1)]; }
+    entry& entry_at(std::uint32_t number) const
+    {
+        return const_cast<entry&>(chunks_[number >> chunk_bits][number & (chunk_size - 1)]);
+    }
 
     // The slot holding `key`, or the free slot that ends its probe run.
     std::size_t locate(std::string_view key, std::uint32_t hash) const
@@ -116,7 +118,7 @@ private:
     {
         if (free_head_ == no_entry) {
             if (entries_made_ % chunk_size == 0)
-                chunks_.push_back(std::make_unique<entry[]>(chunk_size));  // may throw
+                chunks_.emplace_back(chunk_size);  // may throw; a chunk's entries never move
             entry& e = entry_at(entries_made_);
             e.self = entries_made_;
             e.length = no_entry;
@@ -172,7 +174,7 @@ private:
     }
 
     std::vector<slot> slots_;
-    std::vector<std::unique_ptr<entry[]>> chunks_;
+    std::vector<std::vector<entry>> chunks_;
     std::uint32_t entries_made_ = 0;
     std::uint32_t free_head_ = no_entry;
     std::size_t mask_ = 0;

@@ -24,6 +24,9 @@ static void* allocate_or_fail(std::size_t size)
     return std::malloc(size ? size : 1);
 }
 
+// GCC cannot see that every operator new here is malloc, and would warn where it inlines a delete.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t size)
 {
     if (void* memory = allocate_or_fail(size))
@@ -66,7 +69,7 @@ TEST(Classify, LineIsDroppedWhenMemoryRunsOut)
         {"from=<a@b.c>, size=1", 0, "<from> message", &message_model::from_msgs_ooo},
         {"ruleset=check_relay, reject=550 no", 0, "ruleset message", &message_model::ruleset_msgs_ooo},
         {"Milter: to=<a@b.c>, reject=550 no", 0, "milter message", &message_model::milter_msgs_ooo},
-        {"Milter: connect: host=h, addr=192.0.2.3", 2, "milter chain (case: connect)", &message_model::milter_msgs_ooo},
+        {"Milter: connect: host=h, addr=192.0.2.3", 1, "milter chain (case: connect)", &message_model::milter_msgs_ooo},
         {"to=<a@b.c>, stat=Sent", 0, "<to> message", nullptr},
         {"host [192.0.2.1] did not issue MAIL", 0, "no_action message", &message_model::no_action_msgs},
         {"<x@y>... User unknown", 0, "unkn_user message", &message_model::unknown_user_msgs},

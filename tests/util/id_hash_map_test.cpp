@@ -16,12 +16,16 @@ TEST(IdHashMap, AgreesWithUnorderedMapUnderRandomOperations)
 {
     std::mt19937 random(7);
     std::deque<std::string> keys{"", "AB12", "AB12x", "AB13"};  // stable storage: the map keeps views
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < 6000; ++i)
         keys.push_back("qid" + std::to_string(random() % 100000));
 
     id_hash_map<int> map;
     std::unordered_map<std::string, int> reference;
     EXPECT_EQ(map.find("AB12"), nullptr);  // empty map
+    for (const std::string& key : keys) {  // more than one chunk of entries, reused after erasure below
+        map.find_or_add(key) += 1;
+        reference[key] += 1;
+    }
     for (int step = 0; step < 200000; ++step) {
         const std::string& key = keys[random() % keys.size()];
         switch (random() % 3) {
