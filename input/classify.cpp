@@ -71,17 +71,21 @@ void keep_whole_line(host_info& host, record_list<msg_line>& list, const input_l
 
 void classify_without_queue_id(host_info& host, const input_line& line)
 {
-    const char* body = line.line_body.data();
-    if (find_nocase(body, " daemon ")) {
+    switch (kind_of_plain_line(line.line_body.data())) {
+    case plain_line_kind::daemon_restart:
         ++host.events.daemon_restarts;
-    } else if (find_nocase(body, "alias ") && find_nocase(body, "rebuilt")) {
+        break;
+    case plain_line_kind::alias_rebuild:
         ++host.events.alias_rebuilds;
-    } else if (find_nocase(body, "STARTTLS=")) {
+        break;
+    case plain_line_kind::tls:
         ++host.messages.tls_msgs;
         keep_whole_line(host, host.messages.tls_list, line, "ERROR: cannot get memory for TLS/SSL message!\n");
-    } else {
+        break;
+    case plain_line_kind::unknown:
         ++host.messages.unknown_msgs;
         keep_whole_line(host, host.messages.unknown_list, line, "ERROR: cannot get memory for unknown message!\n");
+        break;
     }
 }
 
@@ -375,7 +379,37 @@ void classify_with_queue_id(host_info& host, pairing_index& index, const input_l
     }
 }
 
+// True when `text` starts with `lower_word` (lower case), case ignored; reads
+// no further than the first difference, so never past the terminator.
+bool starts_with_nocase(const char* text, std::string_view lower_word)
+{
+    for (char c : lower_word)
+        if (lower_ascii(*text++) != c)
+            return false;
+    return true;
+}
+
 }  // namespace
+
+plain_line_kind kind_of_plain_line(const char* body)
+{
+    bool alias = false, rebuilt = false, tls = false;
+    for (const char* p = body; *p != '\0'; ++p) {
+        switch (lower_ascii(*p)) {
+        case ' ':
+            if (starts_with_nocase(p, " daemon "))
+                return plain_line_kind::daemon_restart;  // the first test wins wherever it matches
+            break;
+        case 'a': alias = alias || starts_with_nocase(p, "alias "); break;
+        case 'r': rebuilt = rebuilt || starts_with_nocase(p, "rebuilt"); break;
+        case 's': tls = tls || starts_with_nocase(p, "starttls="); break;
+        default: break;
+        }
+    }
+    if (alias && rebuilt)
+        return plain_line_kind::alias_rebuild;
+    return tls ? plain_line_kind::tls : plain_line_kind::unknown;
+}
 
 void classify_line(host_info& host, pairing_index& index, const input_line& line)
 {

@@ -24,6 +24,12 @@ struct input_line {
     std::string_view message_text;  // after the queue id's colon; empty view when no queue id
 };
 
+// What a line without queue id records, decided in one pass over its body
+// with exactly the result of the tests in this order (case ignored): " daemon "
+// anywhere; else both "alias " and "rebuilt"; else "STARTTLS="; else unknown.
+enum class plain_line_kind { daemon_restart, alias_rebuild, tls, unknown };
+plain_line_kind kind_of_plain_line(const char* body);
+
 // Files the line in the model of `host`; `index` pairs the host's lines by
 // queue id (the input phase owns it and drops it when the input ends).
 void classify_line(host_info& host, pairing_index& index, const input_line& line);
