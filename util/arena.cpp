@@ -63,7 +63,8 @@ void* arena::allocate(std::size_t size, std::size_t align)
     }
     if (size + align > block_size / 4) {
         // An oversized request gets a block of its own; the current block stays.
-        std::byte* own = new_block(size + align);
+        // (Blocks are aligned to their own size: room for the padding is needed only beyond that.)
+        std::byte* own = new_block(align <= block_size ? size : size + align);
         if (own == nullptr)
             return nullptr;
         used_total_ += size;
