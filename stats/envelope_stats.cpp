@@ -95,8 +95,11 @@ class envelope_builder {
 public:
     explicit envelope_builder(host_info& host) : host_(host), memory_(host.memory)
     {
-        // A host has at most one pair per delivery.
+        // A host has at most one pair and one sender per delivery; room
+        // reserved and not used is never touched.
         host_.envelope.pairs.reserve(host_.general.out_messages);
+        host_.envelope.senders.reserve(host_.general.out_messages);
+        host_.envelope.recipients.reserve(host_.general.out_messages);
     }
 
     // Counts one delivery of a message into the tables; the message of the

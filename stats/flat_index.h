@@ -9,11 +9,16 @@
 // the index then stays as it was.
 #pragma once
 
+#include <sys/mman.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
 template <class Key, class Value, class Equal>
 class flat_index {
@@ -26,14 +31,14 @@ public:
         std::size_t capacity = 16;
         while (capacity < 2 * count)
             capacity *= 2;
-        if (capacity > slots_.size())
+        if (capacity > capacity_)
             rehash(capacity);
     }
 
     // The value of `key` (whose hash is `hash`), or null.
     Value* find(const Key& key, std::size_t hash)
     {
-        if (slots_.empty())
+        if (capacity_ == 0)
             return nullptr;
         slot& s = slots_[locate(key, tag_of(hash))];
         return s.tag ? &s.value : nullptr;
@@ -43,8 +48,8 @@ public:
     // `value`. The flag tells whether it was added.
     std::pair<Value*, bool> try_emplace(const Key& key, std::size_t hash, Value value)
     {
-        if (2 * (size_ + 1) > slots_.size())
-            rehash(slots_.empty() ? 16 : 2 * slots_.size());
+        if (2 * (size_ + 1) > capacity_)
+            rehash(capacity_ == 0 ? 16 : 2 * capacity_);
         const std::uint32_t tag = tag_of(hash);
         slot& s = slots_[locate(key, tag)];
         if (s.tag)
@@ -79,23 +84,52 @@ private:
     // The slot holding `key`, or the free slot that ends its probe run.
     std::size_t locate(const Key& key, std::uint32_t tag) const
     {
-        const std::size_t mask = slots_.size() - 1;
+        const std::size_t mask = capacity_ - 1;
         std::size_t at = home_of(tag);
         while (slots_[at].tag && !(slots_[at].tag == tag && Equal{}(slots_[at].key, key)))
             at = (at + 1) & mask;
         return at;
     }
 
+    struct release {
+        void operator()(slot* slots) const { std::free(slots); }
+    };
+    using slot_array = std::unique_ptr<slot[], release>;
+
+    // `capacity` free (all-zero) slots. A large array is asked for in huge
+    // pages where the system has them (far fewer page faults and TLB misses
+    // for the random probes), and is zeroed at once: a page that a probe read
+    // before its first write would fault twice.
+    static slot_array free_slots(std::size_t capacity)
+    {
+        constexpr std::size_t huge_page = std::size_t{2} << 20;
+        std::size_t bytes = capacity * sizeof(slot);
+        const bool huge = bytes >= huge_page;
+        if (huge)
+            bytes = (bytes + huge_page - 1) / huge_page * huge_page;
+        void* memory = huge ? std::aligned_alloc(huge_page, bytes) : std::malloc(bytes);
+        if (memory == nullptr)
+            throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+        if (huge)
+            ::madvise(memory, bytes, MADV_HUGEPAGE);
+#endif
+        std::memset(memory, 0, bytes);
+        return slot_array(static_cast<slot*>(memory));
+    }
+
     void rehash(std::size_t capacity)
     {
-        std::vector<slot> bigger(capacity);  // may throw; the index stays as it was
-        int shift = 32;
+        slot_array old = free_slots(capacity);  // may throw; the index stays as it was
+        std::swap(slots_, old);
+        const std::size_t old_capacity = capacity_;
+        capacity_ = capacity;
+        shift_ = 32;
         for (std::size_t c = capacity; c > 1; c /= 2)
-            --shift;
-        std::swap(slots_, bigger);
-        shift_ = shift;
+            --shift_;
         const std::size_t mask = capacity - 1;
-        for (const slot& s : bigger) {
+        for (std::size_t i = 0; i < old_capacity; ++i) {
+            const slot& s = old[i];
             if (!s.tag)
                 continue;
             std::size_t at = home_of(s.tag);
@@ -105,7 +139,8 @@ private:
         }
     }
 
-    std::vector<slot> slots_;
+    slot_array slots_;
+    std::size_t capacity_ = 0;
     int shift_ = 32;
     std::size_t size_ = 0;
 };

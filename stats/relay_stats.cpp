@@ -53,7 +53,14 @@ struct incoming_relay {
 // out (std::bad_alloc or a failed copy).
 class relay_tables {
 public:
-    explicit relay_tables(host_info& host) : host_(host) {}
+    // A host has at most one record of each table per delivery; room
+    // reserved and not used is never touched.
+    explicit relay_tables(host_info& host) : host_(host)
+    {
+        host_.relay.pairs.reserve(host_.general.out_messages);
+        host_.relay.senders.reserve(host_.general.out_messages);
+        host_.relay.recipients.reserve(host_.general.out_messages);
+    }
 
     bool count_pair(const incoming_relay& in, const msg_to& delivery, std::size_t out_hash);
     bool count_sender(incoming_relay& in);
