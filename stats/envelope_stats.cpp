@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "driver/messages.h"
+#include "util/huge_pages.h"
 #include "util/text_util.h"
 #include "model/host_info.h"
 #include "stats/build_helpers.h"
@@ -100,6 +101,9 @@ public:
         host_.envelope.pairs.reserve(host_.general.out_messages);
         host_.envelope.senders.reserve(host_.general.out_messages);
         host_.envelope.recipients.reserve(host_.general.out_messages);
+        advise_huge_pages(host_.envelope.pairs);
+        advise_huge_pages(host_.envelope.senders);
+        advise_huge_pages(host_.envelope.recipients);
     }
 
     // Counts one delivery of a message into the tables; the message of the

@@ -9,8 +9,6 @@
 // the index then stays as it was.
 #pragma once
 
-#include <sys/mman.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +17,8 @@
 #include <new>
 #include <type_traits>
 #include <utility>
+
+#include "util/huge_pages.h"
 
 template <class Key, class Value, class Equal>
 class flat_index {
@@ -97,23 +97,19 @@ private:
     using slot_array = std::unique_ptr<slot[], release>;
 
     // `capacity` free (all-zero) slots. A large array is asked for in huge
-    // pages where the system has them (far fewer page faults and TLB misses
-    // for the random probes), and is zeroed at once: a page that a probe read
-    // before its first write would fault twice.
+    // pages (see util/huge_pages.h), and is zeroed at once: a page that a
+    // probe read before its first write would fault twice.
     static slot_array free_slots(std::size_t capacity)
     {
-        constexpr std::size_t huge_page = std::size_t{2} << 20;
         std::size_t bytes = capacity * sizeof(slot);
-        const bool huge = bytes >= huge_page;
+        const bool huge = bytes >= huge_page_size;
         if (huge)
-            bytes = (bytes + huge_page - 1) / huge_page * huge_page;
-        void* memory = huge ? std::aligned_alloc(huge_page, bytes) : std::malloc(bytes);
+            bytes = (bytes + huge_page_size - 1) / huge_page_size * huge_page_size;
+        void* memory = huge ? std::aligned_alloc(huge_page_size, bytes) : std::malloc(bytes);
         if (memory == nullptr)
             throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
         if (huge)
-            ::madvise(memory, bytes, MADV_HUGEPAGE);
-#endif
+            advise_huge_pages(memory, bytes);
         std::memset(memory, 0, bytes);
         return slot_array(static_cast<slot*>(memory));
     }

@@ -17,6 +17,7 @@
 #include "stats/build_phase.h"
 #include "stats/flat_index.h"
 #include "stats/text_keys.h"
+#include "util/huge_pages.h"
 
 namespace {
 
@@ -60,6 +61,9 @@ public:
         host_.relay.pairs.reserve(host_.general.out_messages);
         host_.relay.senders.reserve(host_.general.out_messages);
         host_.relay.recipients.reserve(host_.general.out_messages);
+        advise_huge_pages(host_.relay.pairs);
+        advise_huge_pages(host_.relay.senders);
+        advise_huge_pages(host_.relay.recipients);
     }
 
     bool count_pair(const incoming_relay& in, const msg_to& delivery, std::size_t out_hash);

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "driver/messages.h"
+#include "util/huge_pages.h"
 #include "util/text_util.h"
 #include "model/address_parts.h"
 #include "model/host_info.h"
@@ -323,7 +324,12 @@ struct recipient_counts {
 
 class recipient_summary_builder {
 public:
-    explicit recipient_summary_builder(host_info& host) : host_(host) {}
+    // At most one row per pair and milter reject, and more for other recipients.
+    explicit recipient_summary_builder(host_info& host) : host_(host)
+    {
+        host_.summary.recipients.reserve(host_.envelope.pairs.size() + host_.milter.rejects.size());
+        advise_huge_pages(host_.summary.recipients);
+    }
 
     // Every step for the host; the failure message, or null.
     const char* build();
