@@ -9,6 +9,7 @@
 
 #include "driver/messages.h"
 #include "model/host_info.h"
+#include "stats/build_helpers.h"
 #include "stats/build_phase.h"
 #include "stats/flat_index.h"
 #include "stats/text_keys.h"
@@ -174,6 +175,7 @@ const char* count_host(host_info& host, const domain_phase& phase)
 {
     host_counter counter(host, phase);
     for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next) {
+        prefetch_next_message(*item);
         const msg_from& sender = *item->p_from;
         const domain_levels sender_domains = phase.of_sender(sender);
         // The sending side counts once for every delivery of its message;

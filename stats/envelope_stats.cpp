@@ -316,6 +316,7 @@ const char* build_host(host_info& host)
 {
     envelope_builder builder(host);
     for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next) {
+        prefetch_next_message(*item);
         message_sender sender(*item->p_from);
         for (const msg_to* to = item->p_to; to; to = to->next)
             if (const char* failure = builder.add(sender, *to))

@@ -10,6 +10,7 @@
 #include "driver/settings.h"
 #include "util/text_util.h"
 #include "model/host_info.h"
+#include "stats/build_helpers.h"
 #include "stats/flat_index.h"
 #include "stats/list_dump.h"
 #include "stats/text_keys.h"
@@ -129,6 +130,7 @@ void count_messages(host_info& host, bool& statuses_ok)
 {
     status_table_builder statuses(host);
     for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next) {
+        prefetch_next_message(*item);
         const msg_from& sender = *item->p_from;
         count_connect(host, sender);
         ++host.general.hour_in[sender.hr];

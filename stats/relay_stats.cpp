@@ -176,6 +176,7 @@ const char* build_host(host_info& host)
 {
     relay_tables tables(host);
     for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next) {
+        prefetch_next_message(*item);
         const msg_from& sender = *item->p_from;
         const bool incoming = sender.relay_info.dom_name != nullptr;
         incoming_relay in(sender);
