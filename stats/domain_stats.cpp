@@ -6,12 +6,13 @@
 #include "stats/domain_stats.h"
 
 #include <new>
-#include <string_view>
-#include <unordered_map>
 
 #include "driver/messages.h"
 #include "model/host_info.h"
+#include "stats/build_helpers.h"
 #include "stats/build_phase.h"
+#include "stats/flat_index.h"
+#include "stats/text_keys.h"
 
 namespace {
 
@@ -22,8 +23,10 @@ struct domain_levels {
     const char* l2;
 };
 
+constexpr std::uint32_t no_position = UINT32_MAX;
+
 // One level of one host's tables, with the index that finds a record by
-// name (the key views the record's own copy of the name).
+// name (the key points at the record's own copy of the name).
 class level_counter {
 public:
     level_counter(std::vector<domain_stat>& list, std::uint32_t& refs, std::uint32_t& send, std::uint32_t& recv,
@@ -31,54 +34,55 @@ public:
         : list_(list), refs_(refs), send_(send), recv_(recv), milrej_(milrej)
     {
         for (std::size_t i = 0; i < list_.size(); ++i)
-            index_.emplace(list_[i].name, i);
+            index_.try_emplace(list_[i].name, text_hash(list_[i].name), static_cast<std::uint32_t>(i));
     }
 
-    // One occurrence of `name`; false when memory ran out.
-    bool count(arena& memory, const char* name, occurrence kind, double size)
+    // The position of the record of `name`, added when new; no_position
+    // when memory ran out.
+    std::uint32_t find_or_add(arena& memory, const char* name)
     {
-        domain_stat* stat = find_or_add(memory, name);
-        if (stat == nullptr)
-            return false;
-        ++stat->all;
+        const std::size_t hash = text_hash(name);
+        if (const std::uint32_t* found = index_.find(name, hash))
+            return *found;
+        const char* copy = memory.save_text(name);
+        if (copy == nullptr)
+            return no_position;
+        const auto position = static_cast<std::uint32_t>(list_.size());
+        list_.push_back(domain_stat{copy, 0, 0, 0, 0, 0});
+        index_.try_emplace(copy, hash, position);
+        return position;
+    }
+
+    // One occurrence of the record at `position`.
+    void count_at(std::uint32_t position, occurrence kind, double size)
+    {
+        domain_stat& stat = list_[position];
+        ++stat.all;
         ++refs_;
         switch (kind) {
         case occurrence::send:
-            ++stat->send;
+            ++stat.send;
             ++send_;
-            stat->size += size;
+            stat.size += size;
             break;
         case occurrence::recv:
-            ++stat->recv;
+            ++stat.recv;
             ++recv_;
             break;
         case occurrence::milrej:
-            ++stat->milrej;
+            ++stat.milrej;
             ++milrej_;
             break;
         }
-        return true;
     }
 
 private:
-    domain_stat* find_or_add(arena& memory, const char* name)
-    {
-        if (auto found = index_.find(name); found != index_.end())
-            return &list_[found->second];
-        const char* copy = memory.save_text(name);
-        if (copy == nullptr)
-            return nullptr;
-        list_.push_back(domain_stat{copy, 0, 0, 0, 0, 0});
-        index_.emplace(copy, list_.size() - 1);
-        return &list_.back();
-    }
-
     std::vector<domain_stat>& list_;
     std::uint32_t& refs_;
     std::uint32_t& send_;
     std::uint32_t& recv_;
     std::uint32_t& milrej_;
-    std::unordered_map<std::string_view, std::size_t> index_;
+    flat_index<const char*, std::uint32_t, text_key_equal> index_;
 };
 
 // Which domains of the message records a phase counts, and its messages.
@@ -88,6 +92,13 @@ struct domain_phase {
     domain_levels (*of_delivery)(const msg_to&);
     const char* l1_memory_message;
     const char* l2_memory_message;
+};
+
+// Where the domains of one record stand in the two levels, once found.
+struct domain_positions {
+    std::uint32_t l1 = no_position;
+    std::uint32_t l2 = no_position;
+    bool found = false;
 };
 
 // Both levels of one host's tables of a phase.
@@ -105,12 +116,33 @@ public:
     // present. Null, or the message to write when memory ran out.
     const char* count(domain_levels domains, occurrence kind, double size)
     {
+        domain_positions positions;
+        return count(domains, kind, size, positions);
+    }
+
+    // The same, where `positions` keeps the records found for `domains`
+    // so that a later count of the same domains needs no search.
+    const char* count(domain_levels domains, occurrence kind, double size, domain_positions& positions)
+    {
         if (domains.l1 == nullptr)
             return nullptr;
-        if (!count_level(l1_, domains.l1, kind, size))
-            return phase_.l1_memory_message;
-        if (domains.l2 != nullptr && !count_level(l2_, domains.l2, kind, size))
-            return phase_.l2_memory_message;
+        if (!positions.found) {
+            positions.l1 = find_or_add(l1_, domains.l1);
+            if (positions.l1 == no_position)
+                return phase_.l1_memory_message;
+        }
+        l1_.count_at(positions.l1, kind, size);
+        if (domains.l2 == nullptr) {
+            positions.found = true;
+            return nullptr;
+        }
+        if (!positions.found) {
+            positions.l2 = find_or_add(l2_, domains.l2);
+            if (positions.l2 == no_position)
+                return phase_.l2_memory_message;
+            positions.found = true;
+        }
+        l2_.count_at(positions.l2, kind, size);
         return nullptr;
     }
 
@@ -122,12 +154,12 @@ private:
         return level_counter(t.l2_list, t.l2_refs, t.l2_send, t.l2_recv, t.l2_milrej);
     }
 
-    bool count_level(level_counter& level, const char* name, occurrence kind, double size)
+    std::uint32_t find_or_add(level_counter& level, const char* name)
     {
         try {
-            return level.count(memory_, name, kind, size);
+            return level.find_or_add(memory_, name);
         } catch (const std::bad_alloc&) {
-            return false;
+            return no_position;
         }
     }
 
@@ -143,10 +175,14 @@ const char* count_host(host_info& host, const domain_phase& phase)
 {
     host_counter counter(host, phase);
     for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next) {
+        prefetch_next_message(*item);
         const msg_from& sender = *item->p_from;
-        // The sending side counts once for every delivery of its message.
+        const domain_levels sender_domains = phase.of_sender(sender);
+        // The sending side counts once for every delivery of its message;
+        // the first one finds its records.
+        domain_positions sender_positions;
         for (const msg_to* delivery = item->p_to; delivery; delivery = delivery->next) {
-            if (const char* failure = counter.count(phase.of_sender(sender), occurrence::send, sender.siz))
+            if (const char* failure = counter.count(sender_domains, occurrence::send, sender.siz, sender_positions))
                 return failure;
             if (const char* failure = counter.count(phase.of_delivery(*delivery), occurrence::recv, 0))
                 return failure;

@@ -10,14 +10,15 @@
 #include <strings.h>
 
 #include <cstring>
-#include <unordered_map>
 #include <vector>
 
 #include "driver/messages.h"
+#include "util/huge_pages.h"
 #include "util/text_util.h"
 #include "model/host_info.h"
 #include "stats/build_helpers.h"
 #include "stats/build_phase.h"
+#include "stats/flat_index.h"
 #include "stats/text_keys.h"
 
 namespace {
@@ -40,25 +41,12 @@ struct pair_key {
     const char* recipient;
 };
 
-struct pair_key_hash {
-    std::size_t operator()(const pair_key& key) const
-    {
-        std::size_t hash = text_hash(key.relay);
-        hash = hash_combine(hash, text_hash(key.sender));
-        return hash_combine(hash, text_hash(key.recipient));
-    }
-};
-
 struct pair_key_equal {
     bool operator()(const pair_key& a, const pair_key& b) const
     {
         return same_text(a.relay, b.relay) && same_text(a.sender, b.sender) && same_text(a.recipient, b.recipient);
     }
 };
-
-// An address of the sender or recipient table (case-sensitive): text_key_hash/text_key_equal.
-using name_hash = text_key_hash;
-using name_equal = text_key_equal;
 
 // A text within one pair: an other recipient (case-sensitive) or a status
 // text (letter case ignored).
@@ -68,9 +56,10 @@ struct pair_text_key {
 };
 
 template <bool Fold>
-struct pair_text_hash {
-    std::size_t operator()(const pair_text_key& key) const { return hash_combine(key.pair, Fold ? text_hash_nocase(key.text) : text_hash(key.text)); }
-};
+std::size_t pair_text_hash(std::uint32_t pair, const char* text)
+{
+    return hash_combine(pair, Fold ? text_hash_nocase(text) : text_hash(text));
+}
 
 template <bool Fold>
 struct pair_text_equal {
@@ -80,37 +69,68 @@ struct pair_text_equal {
     }
 };
 
-// ---- the builder of one host -------------------------------------------
+// An address of the sender or recipient table (case-sensitive).
+using name_index = flat_index<const char*, std::uint32_t, text_key_equal>;
 
-using name_index = std::unordered_map<const char*, std::uint32_t, name_hash, name_equal>;
+constexpr std::uint32_t not_counted = UINT32_MAX;
+
+// The sender side of one message, hashed once for all its deliveries; its
+// position in the sender table once its first delivery counted it.
+struct message_sender {
+    explicit message_sender(const msg_from& sender)
+        : from(sender),
+          sender_hash(text_hash(sender.env_from)),
+          pair_seed(hash_combine(text_hash(sender.relay_info.dom_name), sender_hash))
+    {
+    }
+
+    const msg_from& from;
+    std::size_t sender_hash;
+    std::size_t pair_seed;  // the pair hash before the recipient
+    std::uint32_t member = not_counted;
+};
+
+// ---- the builder of one host -------------------------------------------
 
 class envelope_builder {
 public:
-    explicit envelope_builder(host_info& host) : host_(host), memory_(host.memory) {}
+    explicit envelope_builder(host_info& host) : host_(host), memory_(host.memory)
+    {
+        // A host has at most one pair and one sender per delivery; room
+        // reserved and not used is never touched.
+        host_.envelope.pairs.reserve(host_.general.out_messages);
+        host_.envelope.senders.reserve(host_.general.out_messages);
+        host_.envelope.recipients.reserve(host_.general.out_messages);
+        advise_huge_pages(host_.envelope.pairs);
+        advise_huge_pages(host_.envelope.senders);
+        advise_huge_pages(host_.envelope.recipients);
+    }
 
     // Counts one delivery of a message into the tables; the message of the
     // step whose memory ran out, else null.
-    const char* add(const msg_from& from, const msg_to& to);
+    const char* add(message_sender& sender, const msg_to& to);
 
 private:
-    bool count_pair(const msg_from& from, const msg_to& to, std::uint32_t& index);
-    bool make_pair(const msg_from& from, const msg_to& to, std::uint32_t& index);
+    bool count_pair(const msg_from& from, const msg_to& to, std::size_t hash, std::uint32_t& index);
+    bool make_pair(const msg_from& from, const msg_to& to, std::size_t hash, std::uint32_t& index);
     bool add_other_rcpts(std::uint32_t index, const msg_to& to);
-    bool append_other(env_pair_stat& pair, std::uint32_t index, const char* name, std::uint32_t count);
+    bool append_other(env_pair_stat& pair, std::uint32_t index, const char* name, std::size_t hash,
+                      std::uint32_t count);
     bool add_status(std::uint32_t index, const msg_to& to);
-    bool count_member(std::vector<env_mem_stat>& table, name_index& by_name, const char* name, double size, std::uint32_t count);
+    bool count_member(std::vector<env_mem_stat>& table, name_index& by_name, const char* name, std::size_t hash,
+                      double size, std::uint32_t count, std::uint32_t& position);
     bool count_other_rcpts(const msg_to& to);
 
     host_info& host_;
     arena& memory_;
-    std::unordered_map<pair_key, std::uint32_t, pair_key_hash, pair_key_equal> pairs_;
-    std::unordered_map<pair_text_key, other_rcpt*, pair_text_hash<false>, pair_text_equal<false>> others_;
-    std::unordered_map<pair_text_key, pair_status*, pair_text_hash<true>, pair_text_equal<true>> statuses_;
+    flat_index<pair_key, std::uint32_t, pair_key_equal> pairs_;
+    flat_index<pair_text_key, other_rcpt*, pair_text_equal<false>> others_;
+    flat_index<pair_text_key, pair_status*, pair_text_equal<true>> statuses_;
     name_index senders_;
     name_index rcpts_;
 };
 
-bool envelope_builder::make_pair(const msg_from& from, const msg_to& to, std::uint32_t& index)
+bool envelope_builder::make_pair(const msg_from& from, const msg_to& to, std::size_t hash, std::uint32_t& index)
 {
     env_pair_stat pair{};
     const relay_info& in = from.relay_info;
@@ -135,18 +155,18 @@ bool envelope_builder::make_pair(const msg_from& from, const msg_to& to, std::ui
     pair.count = 1;
     index = static_cast<std::uint32_t>(host_.envelope.pairs.size());
     host_.envelope.pairs.push_back(pair);
-    pairs_.emplace(pair_key{pair.from_relay, pair.sender, pair.recipient}, index);
+    pairs_.try_emplace(pair_key{pair.from_relay, pair.sender, pair.recipient}, hash, index);
     return true;
 }
 
-bool envelope_builder::count_pair(const msg_from& from, const msg_to& to, std::uint32_t& index)
+bool envelope_builder::count_pair(const msg_from& from, const msg_to& to, std::size_t hash, std::uint32_t& index)
 {
-    auto found = pairs_.find(pair_key{from.relay_info.dom_name, from.env_from, to.env_to});
-    if (found == pairs_.end()) {
-        if (!make_pair(from, to, index))
+    const std::uint32_t* found = pairs_.find(pair_key{from.relay_info.dom_name, from.env_from, to.env_to}, hash);
+    if (found == nullptr) {
+        if (!make_pair(from, to, hash, index))
             return false;
     } else {
-        index = found->second;
+        index = *found;
         env_pair_stat& pair = host_.envelope.pairs[index];
         ++pair.count;
         pair.size += from.siz;
@@ -157,7 +177,8 @@ bool envelope_builder::count_pair(const msg_from& from, const msg_to& to, std::u
 
 // Appends a copy of an other recipient to the pair and indexes it; an
 // earlier entry of the same name keeps the index (a search finds the first).
-bool envelope_builder::append_other(env_pair_stat& pair, std::uint32_t index, const char* name, std::uint32_t count)
+bool envelope_builder::append_other(env_pair_stat& pair, std::uint32_t index, const char* name, std::size_t hash,
+                                    std::uint32_t count)
 {
     other_rcpt* entry = memory_.make<other_rcpt>();
     if (entry == nullptr || !copy_text(memory_, name, entry->name))
@@ -168,7 +189,7 @@ bool envelope_builder::append_other(env_pair_stat& pair, std::uint32_t index, co
     else
         pair.other_rcpts_head = entry;
     pair.other_rcpts_tail = entry;
-    others_.emplace(pair_text_key{index, entry->name}, entry);
+    others_.try_emplace(pair_text_key{index, entry->name}, hash, entry);
     return true;
 }
 
@@ -180,15 +201,15 @@ bool envelope_builder::add_other_rcpts(std::uint32_t index, const msg_to& to)
     env_pair_stat& pair = host_.envelope.pairs[index];
     if (pair.other_rcpts_head == nullptr) {
         for (const rcpt_to* r = to.p_rcpt_head; r; r = r->next)
-            if (!append_other(pair, index, r->name, r->count))
+            if (!append_other(pair, index, r->name, pair_text_hash<false>(index, r->name), r->count))
                 return false;
         return true;
     }
     for (const rcpt_to* r = to.p_rcpt_head; r; r = r->next) {
-        auto found = others_.find(pair_text_key{index, r->name});
-        if (found != others_.end())
-            ++found->second->count;
-        else if (!append_other(pair, index, r->name, r->count))
+        const std::size_t hash = pair_text_hash<false>(index, r->name);
+        if (other_rcpt** found = others_.find(pair_text_key{index, r->name}, hash))
+            ++(*found)->count;
+        else if (!append_other(pair, index, r->name, hash, r->count))
             return false;
     }
     return true;
@@ -200,10 +221,10 @@ bool envelope_builder::add_status(std::uint32_t index, const msg_to& to)
 {
     if (to.msg_stat == nullptr)
         return true;
-    auto found = statuses_.find(pair_text_key{index, to.msg_stat});
-    if (found != statuses_.end()) {
-        ++found->second->count;
-        found->second->last_time = to.msg_time;
+    const std::size_t hash = pair_text_hash<true>(index, to.msg_stat);
+    if (pair_status** found = statuses_.find(pair_text_key{index, to.msg_stat}, hash)) {
+        ++(*found)->count;
+        (*found)->last_time = to.msg_time;
         return true;
     }
     pair_status* status = memory_.make<pair_status>();
@@ -217,17 +238,18 @@ bool envelope_builder::add_status(std::uint32_t index, const msg_to& to)
     else
         pair.statuses_head = status;
     pair.statuses_tail = status;
-    statuses_.emplace(pair_text_key{index, status->status}, status);
+    statuses_.try_emplace(pair_text_key{index, status->status}, hash, status);
     return true;
 }
 
-// Adds size and count to the member of `name`, or appends a new member.
+// Adds size and count to the member of `name` (hashed to `hash`), or appends
+// a new member; `position` is where it stands in the table.
 bool envelope_builder::count_member(std::vector<env_mem_stat>& table, name_index& by_name, const char* name,
-                                    double size, std::uint32_t count)
+                                    std::size_t hash, double size, std::uint32_t count, std::uint32_t& position)
 {
-    auto found = by_name.find(name);
-    if (found != by_name.end()) {
-        env_mem_stat& member = table[found->second];
+    if (const std::uint32_t* found = by_name.find(name, hash)) {
+        position = *found;
+        env_mem_stat& member = table[position];
         member.size += size;
         member.count += count;
         return true;
@@ -237,8 +259,9 @@ bool envelope_builder::count_member(std::vector<env_mem_stat>& table, name_index
         return false;
     member.size = size;
     member.count = count;
+    position = static_cast<std::uint32_t>(table.size());
     table.push_back(member);
-    by_name.emplace(member.name, static_cast<std::uint32_t>(table.size() - 1));
+    by_name.try_emplace(member.name, hash, position);
     return true;
 }
 
@@ -246,16 +269,21 @@ bool envelope_builder::count_member(std::vector<env_mem_stat>& table, name_index
 // and make no pair.
 bool envelope_builder::count_other_rcpts(const msg_to& to)
 {
+    std::uint32_t position = 0;
     for (const rcpt_to* r = to.p_rcpt_head; r; r = r->next)
-        if (!count_member(host_.envelope.recipients, rcpts_, r->name, 0, r->count))
+        if (!count_member(host_.envelope.recipients, rcpts_, r->name, text_hash(r->name), 0, r->count, position))
             return false;
     return true;
 }
 
-const char* envelope_builder::add(const msg_from& from, const msg_to& to)
+const char* envelope_builder::add(message_sender& sender, const msg_to& to)
 {
+    const msg_from& from = sender.from;
+    const std::size_t rcpt_hash = text_hash(to.env_to);
     std::uint32_t index = 0;
-    if (const char* failure = guarded(no_memory_pair, [&] { return count_pair(from, to, index); }))
+    if (const char* failure = guarded(no_memory_pair, [&] {
+            return count_pair(from, to, hash_combine(sender.pair_seed, rcpt_hash), index);
+        }))
         return failure;
     const env_pair_stat& pair = host_.envelope.pairs[index];
     const char* others_failure = pair.other_rcpts_head ? no_memory_others_more : no_memory_others_first;
@@ -265,12 +293,20 @@ const char* envelope_builder::add(const msg_from& from, const msg_to& to)
     if (const char* failure = guarded(status_failure, [&] { return add_status(index, to); }))
         return failure;
     const double size = from.siz;
-    if (const char* failure = guarded(no_memory_sender, [&] {
-            return count_member(host_.envelope.senders, senders_, from.env_from, size, 1);
-        }))
+    if (sender.member != not_counted) {
+        // A message's later deliveries add to the member its first one found.
+        env_mem_stat& member = host_.envelope.senders[sender.member];
+        member.size += size;
+        member.count += 1;
+    } else if (const char* failure = guarded(no_memory_sender, [&] {
+                   return count_member(host_.envelope.senders, senders_, from.env_from, sender.sender_hash, size, 1,
+                                       sender.member);
+               })) {
         return failure;
+    }
+    std::uint32_t position = 0;
     if (const char* failure = guarded(no_memory_rcpt, [&] {
-            return count_member(host_.envelope.recipients, rcpts_, to.env_to, size, 1);
+            return count_member(host_.envelope.recipients, rcpts_, to.env_to, rcpt_hash, size, 1, position);
         }))
         return failure;
     return guarded(no_memory_other_rcpt, [&] { return count_other_rcpts(to); });
@@ -279,10 +315,13 @@ const char* envelope_builder::add(const msg_from& from, const msg_to& to)
 const char* build_host(host_info& host)
 {
     envelope_builder builder(host);
-    for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next)
+    for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next) {
+        prefetch_next_message(*item);
+        message_sender sender(*item->p_from);
         for (const msg_to* to = item->p_to; to; to = to->next)
-            if (const char* failure = builder.add(*item->p_from, *to))
+            if (const char* failure = builder.add(sender, *to))
                 return failure;
+    }
     return nullptr;
 }
 

@@ -5,12 +5,13 @@
 
 #include <new>
 #include <string>
-#include <unordered_map>
 
 #include "driver/messages.h"
 #include "driver/settings.h"
 #include "util/text_util.h"
 #include "model/host_info.h"
+#include "stats/build_helpers.h"
+#include "stats/flat_index.h"
 #include "stats/list_dump.h"
 #include "stats/text_keys.h"
 
@@ -88,10 +89,6 @@ void count_non_active_clients(host_info& host)
 }
 
 // Status texts equal without regard to case share one entry.
-struct status_text_hash {
-    std::size_t operator()(const char* text) const { return text_hash_nocase(text); }
-};
-
 struct status_text_equal {
     bool operator()(const char* a, const char* b) const { return same_text_nocase(a, b); }
 };
@@ -107,10 +104,11 @@ public:
     {
         if (delivery.msg_stat == nullptr)
             return true;
-        auto [found, added] = by_text_.try_emplace(delivery.msg_stat, host_.general.statuses.size());
+        const auto position = static_cast<std::uint32_t>(host_.general.statuses.size());
+        auto [found, added] = by_text_.try_emplace(delivery.msg_stat, text_hash_nocase(delivery.msg_stat), position);
         ++host_.general.status_total;
         if (!added) {
-            ++host_.general.statuses[found->second].count;
+            ++host_.general.statuses[*found].count;
             return true;
         }
         const char* text = host_.memory.save_text(delivery.msg_stat);
@@ -123,7 +121,7 @@ public:
 private:
     host_info& host_;
     // Keys point at the deliveries' own status texts, which live until exit.
-    std::unordered_map<const char*, std::size_t, status_text_hash, status_text_equal> by_text_;  // position in the table
+    flat_index<const char*, std::uint32_t, status_text_equal> by_text_;  // position in the table
 };
 
 // Counts the messages of the chain and, in the same walk while `statuses_ok`
@@ -132,6 +130,7 @@ void count_messages(host_info& host, bool& statuses_ok)
 {
     status_table_builder statuses(host);
     for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next) {
+        prefetch_next_message(*item);
         const msg_from& sender = *item->p_from;
         count_connect(host, sender);
         ++host.general.hour_in[sender.hr];

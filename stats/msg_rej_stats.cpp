@@ -13,6 +13,7 @@
 #include "model/host_info.h"
 #include "stats/build_helpers.h"
 #include "stats/build_phase.h"
+#include "util/huge_pages.h"
 
 namespace {
 
@@ -91,6 +92,9 @@ const char* append(host_info& host, const char* no_memory, Fill fill)
 const char* build_host(host_info& host)
 {
     arena& memory = host.memory;
+    // One record per pair and milter reject, and more for other recipients.
+    host.msg_rej.reserve(host.msg_rej.size() + host.envelope.pairs.size() + host.milter.rejects.size());
+    advise_huge_pages(host.msg_rej);
     for (const env_pair_stat& pair : host.envelope.pairs) {
         auto fill_pair = [&](msg_rej_stat& record) { return build_msg_rej_record(memory, record, pair, pair.recipient); };
         if (const char* failure = append(host, no_memory_pair, fill_pair))

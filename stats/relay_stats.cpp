@@ -7,69 +7,90 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <cstring>
 #include <new>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "driver/messages.h"
 #include "model/host_info.h"
 #include "stats/build_helpers.h"
 #include "stats/build_phase.h"
+#include "stats/flat_index.h"
 #include "stats/text_keys.h"
+#include "util/huge_pages.h"
 
 namespace {
 
 // An incoming and an outgoing relay name, both present.
 struct relay_pair_key {
-    std::string_view from;
-    std::string_view to;
-    bool operator==(const relay_pair_key&) const = default;
+    const char* from;
+    const char* to;
 };
 
-struct relay_pair_hash {
-    std::size_t operator()(const relay_pair_key& key) const
+struct relay_pair_equal {
+    bool operator()(const relay_pair_key& a, const relay_pair_key& b) const
     {
-        std::hash<std::string_view> hash;
-        return hash_combine(hash(key.from), hash(key.to));
+        return std::strcmp(a.from, b.from) == 0 && std::strcmp(a.to, b.to) == 0;
     }
 };
 
 // Relay senders or recipients by name (present names only).
-using member_index = std::unordered_map<std::string_view, std::size_t>;
+using member_index = flat_index<const char*, std::uint32_t, text_key_equal>;
+
+constexpr std::uint32_t not_counted = UINT32_MAX;
+
+// The incoming relay of one message, hashed once for all its deliveries;
+// its position in the sender table once its first delivery counted it.
+struct incoming_relay {
+    explicit incoming_relay(const msg_from& from) : sender(from), hash(text_hash(from.relay_info.dom_name)) {}
+
+    const msg_from& sender;
+    std::size_t hash;
+    std::uint32_t member = not_counted;
+};
 
 // The three tables of one host with their indexes. Each count_ function
 // takes only relays whose name is present and returns false when memory ran
 // out (std::bad_alloc or a failed copy).
 class relay_tables {
 public:
-    explicit relay_tables(host_info& host) : host_(host) {}
+    // A host has at most one record of each table per delivery; room
+    // reserved and not used is never touched.
+    explicit relay_tables(host_info& host) : host_(host)
+    {
+        host_.relay.pairs.reserve(host_.general.out_messages);
+        host_.relay.senders.reserve(host_.general.out_messages);
+        host_.relay.recipients.reserve(host_.general.out_messages);
+        advise_huge_pages(host_.relay.pairs);
+        advise_huge_pages(host_.relay.senders);
+        advise_huge_pages(host_.relay.recipients);
+    }
 
-    bool count_pair(const msg_from& sender, const msg_to& delivery);
-    bool count_sender(const msg_from& sender);
-    bool count_recipient(const msg_from& sender, const msg_to& delivery);
+    bool count_pair(const incoming_relay& in, const msg_to& delivery, std::size_t out_hash);
+    bool count_sender(incoming_relay& in);
+    bool count_recipient(const msg_from& sender, const msg_to& delivery, std::size_t out_hash);
 
 private:
     bool append_member(std::vector<relay_mem_stat>& table, member_index& index, const relay_info& relay,
-                       std::uint32_t size);
+                       std::size_t hash, std::uint32_t size, std::uint32_t& position);
     bool count_member(std::vector<relay_mem_stat>& table, member_index& index, const relay_info& relay,
-                      std::uint32_t size);
+                      std::size_t hash, std::uint32_t size, std::uint32_t& position);
 
     host_info& host_;
-    std::unordered_map<relay_pair_key, std::size_t, relay_pair_hash> pairs_;
+    flat_index<relay_pair_key, std::uint32_t, relay_pair_equal> pairs_;
     member_index senders_;
     member_index recipients_;
 };
 
-bool relay_tables::count_pair(const msg_from& sender, const msg_to& delivery)
+bool relay_tables::count_pair(const incoming_relay& incoming, const msg_to& delivery, std::size_t out_hash)
 {
+    const msg_from& sender = incoming.sender;
     const relay_info& in = sender.relay_info;
     const relay_info& out = delivery.relay_info;
+    const std::size_t hash = hash_combine(incoming.hash, out_hash);
     try {
-        auto found = pairs_.find(relay_pair_key{in.dom_name, out.dom_name});
-        if (found != pairs_.end()) {
-            relay_pair_stat& pair = host_.relay.pairs[found->second];
+        if (const std::uint32_t* found = pairs_.find(relay_pair_key{in.dom_name, out.dom_name}, hash)) {
+            relay_pair_stat& pair = host_.relay.pairs[*found];
             ++pair.count;
             pair.size += sender.siz;
             ++host_.relay.pair_refs;
@@ -86,7 +107,8 @@ bool relay_tables::count_pair(const msg_from& sender, const msg_to& delivery)
         pair.to_ip_bin = out.ip_bin_addr;
         pair.count = 1;
         host_.relay.pairs.push_back(pair);
-        pairs_.emplace(relay_pair_key{pair.from_relay, pair.to_relay}, host_.relay.pairs.size() - 1);
+        pairs_.try_emplace(relay_pair_key{pair.from_relay, pair.to_relay}, hash,
+                           static_cast<std::uint32_t>(host_.relay.pairs.size() - 1));
         ++host_.relay.pair_refs;
         return true;
     } catch (const std::bad_alloc&) {
@@ -96,7 +118,7 @@ bool relay_tables::count_pair(const msg_from& sender, const msg_to& delivery)
 
 // A new member made from the relay of the message that names it first.
 bool relay_tables::append_member(std::vector<relay_mem_stat>& table, member_index& index, const relay_info& relay,
-                                 std::uint32_t size)
+                                 std::size_t hash, std::uint32_t size, std::uint32_t& position)
 {
     relay_mem_stat member{};
     arena& memory = host_.memory;
@@ -107,19 +129,21 @@ bool relay_tables::append_member(std::vector<relay_mem_stat>& table, member_inde
     member.ip_bin = relay.ip_bin_addr;
     member.size = size;
     member.count = 1;
+    position = static_cast<std::uint32_t>(table.size());
     table.push_back(member);
-    index.emplace(member.name, table.size() - 1);
+    index.try_emplace(member.name, hash, position);
     return true;
 }
 
 bool relay_tables::count_member(std::vector<relay_mem_stat>& table, member_index& index, const relay_info& relay,
-                                std::uint32_t size)
+                                std::size_t hash, std::uint32_t size, std::uint32_t& position)
 {
     try {
-        auto found = index.find(relay.dom_name);
-        if (found == index.end())
-            return append_member(table, index, relay, size);
-        relay_mem_stat& member = table[found->second];
+        const std::uint32_t* found = index.find(relay.dom_name, hash);
+        if (found == nullptr)
+            return append_member(table, index, relay, hash, size, position);
+        position = *found;
+        relay_mem_stat& member = table[position];
         ++member.count;
         member.size += size;
         return true;
@@ -128,19 +152,22 @@ bool relay_tables::count_member(std::vector<relay_mem_stat>& table, member_index
     }
 }
 
-bool relay_tables::count_sender(const msg_from& sender)
+// A message's later deliveries count into the member its first one found.
+bool relay_tables::count_sender(incoming_relay& in)
 {
-    if (!count_member(host_.relay.senders, senders_, sender.relay_info, sender.siz))
-        return false;
+    if (in.member == not_counted)
+        return count_member(host_.relay.senders, senders_, in.sender.relay_info, in.hash, in.sender.siz, in.member);
+    relay_mem_stat& member = host_.relay.senders[in.member];
+    ++member.count;
+    member.size += in.sender.siz;
     return true;
 }
 
 // The size of a delivery is the size of its message, from the sender line.
-bool relay_tables::count_recipient(const msg_from& sender, const msg_to& delivery)
+bool relay_tables::count_recipient(const msg_from& sender, const msg_to& delivery, std::size_t out_hash)
 {
-    if (!count_member(host_.relay.recipients, recipients_, delivery.relay_info, sender.siz))
-        return false;
-    return true;
+    std::uint32_t position = 0;
+    return count_member(host_.relay.recipients, recipients_, delivery.relay_info, out_hash, sender.siz, position);
 }
 
 // Counts every delivery of the host's messages chain; the failure message,
@@ -149,15 +176,18 @@ const char* build_host(host_info& host)
 {
     relay_tables tables(host);
     for (const msg_chain_item* item = host.messages.msg_chain.head; item; item = item->next) {
+        prefetch_next_message(*item);
         const msg_from& sender = *item->p_from;
-        const char* incoming = sender.relay_info.dom_name;
+        const bool incoming = sender.relay_info.dom_name != nullptr;
+        incoming_relay in(sender);
         for (const msg_to* delivery = item->p_to; delivery; delivery = delivery->next) {
             const char* outgoing = delivery->relay_info.dom_name;
-            if (incoming && outgoing && !tables.count_pair(sender, *delivery))
+            const std::size_t out_hash = outgoing ? text_hash(outgoing) : 0;
+            if (incoming && outgoing && !tables.count_pair(in, *delivery, out_hash))
                 return "ERROR: cannot get memory for relay pair stat!\n";
-            if (incoming && !tables.count_sender(sender))
+            if (incoming && !tables.count_sender(in))
                 return "ERROR: cannot get memory for relay senders stat!\n";
-            if (outgoing && !tables.count_recipient(sender, *delivery))
+            if (outgoing && !tables.count_recipient(sender, *delivery, out_hash))
                 return "ERROR: cannot get memory for relay recipients stat!\n";
         }
     }

@@ -8,18 +8,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <new>
-#include <string_view>
-#include <unordered_map>
 
 #include "driver/messages.h"
+#include "util/huge_pages.h"
 #include "util/text_util.h"
 #include "model/address_parts.h"
 #include "model/host_info.h"
 #include "stats/build_helpers.h"
 #include "stats/build_phase.h"
 #include "stats/envelope_stats.h"
+#include "stats/flat_index.h"
 #include "stats/text_keys.h"
 
 namespace {
@@ -43,9 +42,10 @@ struct relay_key {
     std::uint32_t ip_bin;
 };
 
-struct relay_key_hash {
-    std::size_t operator()(const relay_key& key) const { return hash_combine(text_hash(key.name), key.ip_bin); }
-};
+std::size_t relay_key_hash(const char* name, std::uint32_t ip_bin)
+{
+    return hash_combine(text_hash(name), ip_bin);
+}
 
 struct relay_key_equal {
     bool operator()(const relay_key& a, const relay_key& b) const
@@ -54,7 +54,7 @@ struct relay_key_equal {
     }
 };
 
-using relay_index = std::unordered_map<relay_key, std::uint32_t, relay_key_hash, relay_key_equal>;
+using relay_index = flat_index<relay_key, std::uint32_t, relay_key_equal>;
 
 // A present address or host name within the address list of one relay row.
 struct entry_key {
@@ -62,9 +62,10 @@ struct entry_key {
     const char* text;
 };
 
-struct entry_key_hash {
-    std::size_t operator()(const entry_key& key) const { return hash_combine(text_hash(key.text), key.row); }
-};
+std::size_t entry_key_hash(std::uint32_t row, const char* text)
+{
+    return hash_combine(text_hash(text), row);
+}
 
 struct entry_key_equal {
     bool operator()(const entry_key& a, const entry_key& b) const
@@ -74,9 +75,9 @@ struct entry_key_equal {
 };
 
 // Maps a text to the position of the first list entry that holds it.
-using entry_index = std::unordered_map<entry_key, std::uint32_t, entry_key_hash, entry_key_equal>;
+using entry_index = flat_index<entry_key, std::uint32_t, entry_key_equal>;
 
-using name_index = std::unordered_map<const char*, std::uint32_t, text_key_hash, text_key_equal>;
+using name_index = flat_index<const char*, std::uint32_t, text_key_equal>;
 
 // ---- address lists of the relay rows -------------------------------------
 
@@ -124,13 +125,13 @@ private:
 const char* address_lists::count(std::uint32_t row, const char* address, const char* host_name)
 {
     try {
-        auto at_address = address ? by_address_.find(entry_key{row, address}) : by_address_.end();
-        auto at_host = host_name ? by_host_.find(entry_key{row, host_name}) : by_host_.end();
-        bool address_known = at_address != by_address_.end();
-        bool host_known = at_host != by_host_.end();
-        if (address_known && (!host_known || at_address->second <= at_host->second))
+        const std::uint32_t* at_address =
+            address ? by_address_.find(entry_key{row, address}, entry_key_hash(row, address)) : nullptr;
+        const std::uint32_t* at_host =
+            host_name ? by_host_.find(entry_key{row, host_name}, entry_key_hash(row, host_name)) : nullptr;
+        if (at_address && (!at_host || *at_address <= *at_host))
             return nullptr;  // an address already kept counts nothing
-        if (host_known) {
+        if (at_host) {
             ++(host_.summary.relays[row].*side_.addresses);
             return nullptr;
         }
@@ -153,9 +154,9 @@ const char* address_lists::append(std::uint32_t row, const char* address)
     summary_relay_stat& relay = host_.summary.relays[row];
     const std::uint32_t position = relay.*side_.hosts;
     if (entry->address)
-        by_address_.emplace(entry_key{row, entry->address}, position);
-    if (entry->name_info.host_name)
-        by_host_.emplace(entry_key{row, entry->name_info.host_name}, position);
+        by_address_.try_emplace(entry_key{row, entry->address}, entry_key_hash(row, entry->address), position);
+    if (const char* host_name = entry->name_info.host_name)
+        by_host_.try_emplace(entry_key{row, host_name}, entry_key_hash(row, host_name), position);
     if (relay.*side_.tail)
         (relay.*side_.tail)->next = entry;
     else
@@ -184,7 +185,7 @@ private:
     const char* add_ruleset_rejects();
     const char* add_milter_rejects();
     void add_no_action_clients();
-    std::uint32_t find(const char* name, std::uint32_t ip_bin) const;
+    std::uint32_t find(const char* name, std::uint32_t ip_bin);
     void count_reject(summary_relay_stat& relay, std::uint32_t summary_relay_stat::*counter);
 
     host_info& host_;
@@ -193,10 +194,10 @@ private:
     address_lists recipients_;
 };
 
-std::uint32_t relay_summary_builder::find(const char* name, std::uint32_t ip_bin) const
+std::uint32_t relay_summary_builder::find(const char* name, std::uint32_t ip_bin)
 {
-    auto found = rows_.find(relay_key{name, ip_bin});
-    return found == rows_.end() ? no_row : found->second;
+    const std::uint32_t* found = rows_.find(relay_key{name, ip_bin}, relay_key_hash(name, ip_bin));
+    return found ? *found : no_row;
 }
 
 void relay_summary_builder::count_reject(summary_relay_stat& relay, std::uint32_t summary_relay_stat::*counter)
@@ -225,7 +226,7 @@ const char* relay_summary_builder::add_relay_senders()
             relay.total = sender.count;
             row = static_cast<std::uint32_t>(host_.summary.relays.size());
             host_.summary.relays.push_back(relay);
-            rows_.emplace(relay_key{relay.name, relay.ip_bin}, row);
+            rows_.try_emplace(relay_key{relay.name, relay.ip_bin}, relay_key_hash(relay.name, relay.ip_bin), row);
         }
     } catch (const std::bad_alloc&) {
         return no_memory_relay;
@@ -323,7 +324,12 @@ struct recipient_counts {
 
 class recipient_summary_builder {
 public:
-    explicit recipient_summary_builder(host_info& host) : host_(host) {}
+    // At most one row per pair and milter reject, and more for other recipients.
+    explicit recipient_summary_builder(host_info& host) : host_(host)
+    {
+        host_.summary.recipients.reserve(host_.envelope.pairs.size() + host_.milter.rejects.size());
+        advise_huge_pages(host_.summary.recipients);
+    }
 
     // Every step for the host; the failure message, or null.
     const char* build();
@@ -338,9 +344,9 @@ private:
 const char* recipient_summary_builder::count(const char* name, const recipient_counts& counts, const char* no_memory)
 {
     try {
-        auto found = rows_.find(name);
-        if (found != rows_.end()) {
-            summary_rcpt_stat& row = host_.summary.recipients[found->second];
+        const std::size_t hash = text_hash(name);
+        if (const std::uint32_t* found = rows_.find(name, hash)) {
+            summary_rcpt_stat& row = host_.summary.recipients[*found];
             row.msgs += counts.msgs;
             row.milrej += counts.milrej;
             row.viruses += counts.viruses;
@@ -355,7 +361,7 @@ const char* recipient_summary_builder::count(const char* name, const recipient_c
         row.viruses = counts.viruses;
         row.total = counts.msgs + counts.milrej;
         host_.summary.recipients.push_back(row);
-        rows_.emplace(row.name, static_cast<std::uint32_t>(host_.summary.recipients.size() - 1));
+        rows_.try_emplace(row.name, hash, static_cast<std::uint32_t>(host_.summary.recipients.size() - 1));
         return nullptr;
     } catch (const std::bad_alloc&) {
         return no_memory;
