@@ -1,18 +1,9 @@
-// The helpers shared by the statistic builders: copies of optional texts and
-// dates into a host's arena, and the check of a split address.
+// The helpers shared by the statistic builders: dates copied into a host's
+// arena, and the check of a split address.
 #include "stats/build_helpers.h"
 
 #include <cstdio>
 #include <cstring>
-
-bool copy_text(arena& memory, const char* source, const char*& target)
-{
-    target = nullptr;
-    if (source == nullptr)
-        return true;
-    target = memory.save_text(source);
-    return target != nullptr;
-}
 
 bool copy_date(arena& memory, std::time_t time, const char*& target)
 {
@@ -22,7 +13,8 @@ bool copy_date(arena& memory, std::time_t time, const char*& target)
         return true;
     char text[32];
     std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return copy_text(memory, text, target);
+    target = memory.save_text(text);
+    return target != nullptr;
 }
 
 bool split_complete(const char* address, const env_name_info& parts)

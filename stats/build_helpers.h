@@ -1,7 +1,8 @@
 // Small steps shared by the statistic builders. Texts come from the log and
-// may be absent: an absent text copies to an absent text and is never read.
-// The copy functions return false only when the host's arena ran out of
-// memory. The guarded runners turn a step whose container threw bad_alloc
+// may be absent: an absent text is never read. The statistics point at the
+// texts of the message model, which live until exit; only a text made here
+// (a date) is copied, and its function returns false only when the host's
+// arena ran out of memory. The guarded runners turn a step whose container threw bad_alloc
 // into the step's failure message; they return null when the step succeeded.
 #pragma once
 
@@ -10,9 +11,6 @@
 
 #include "model/message_model.h"
 #include "util/arena.h"
-
-// Copies a present text into the arena; an absent text stays absent.
-bool copy_text(arena& memory, const char* source, const char*& target);
 
 // "YYYYMMDD" of a time in the local time zone, copied into the arena; absent
 // when the time does not convert.

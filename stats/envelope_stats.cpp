@@ -135,14 +135,15 @@ bool envelope_builder::make_pair(const msg_from& from, const msg_to& to, std::si
     env_pair_stat pair{};
     const relay_info& in = from.relay_info;
     const relay_info& out = to.relay_info;
-    bool copied = copy_text(memory_, from.env_from, pair.sender) && copy_text(memory_, to.env_to, pair.recipient) &&
-                  copy_text(memory_, in.dom_name, pair.from_relay) && copy_text(memory_, out.dom_name, pair.to_relay) &&
-                  copy_text(memory_, in.dom_name_lvl_1, pair.from_relay_dom_l1) &&
-                  copy_text(memory_, in.dom_name_lvl_2, pair.from_relay_dom_l2) &&
-                  copy_text(memory_, in.geo_dom_name_lvl_1, pair.from_geo_dom) &&
-                  copy_date(memory_, to.msg_time, pair.date);
-    if (!copied)
+    if (!copy_date(memory_, to.msg_time, pair.date))
         return false;
+    pair.sender = from.env_from;
+    pair.recipient = to.env_to;
+    pair.from_relay = in.dom_name;
+    pair.to_relay = out.dom_name;
+    pair.from_relay_dom_l1 = in.dom_name_lvl_1;
+    pair.from_relay_dom_l2 = in.dom_name_lvl_2;
+    pair.from_geo_dom = in.geo_dom_name_lvl_1;
     pair.from_host = from.env_name_info.host_name;
     pair.to_host = to.env_name_info.host_name;
     pair.from_dom_l1 = from.env_name_info.dom_name_lvl_1;
@@ -181,8 +182,9 @@ bool envelope_builder::append_other(env_pair_stat& pair, std::uint32_t index, co
                                     std::uint32_t count)
 {
     other_rcpt* entry = memory_.make<other_rcpt>();
-    if (entry == nullptr || !copy_text(memory_, name, entry->name))
+    if (entry == nullptr)
         return false;
+    entry->name = name;
     entry->count = count;
     if (pair.other_rcpts_tail)
         pair.other_rcpts_tail->next = entry;
@@ -228,8 +230,9 @@ bool envelope_builder::add_status(std::uint32_t index, const msg_to& to)
         return true;
     }
     pair_status* status = memory_.make<pair_status>();
-    if (status == nullptr || !copy_text(memory_, to.msg_stat, status->status))
+    if (status == nullptr)
         return false;
+    status->status = to.msg_stat;
     status->count = 1;
     status->first_time = status->last_time = to.msg_time;
     env_pair_stat& pair = host_.envelope.pairs[index];
@@ -255,8 +258,7 @@ bool envelope_builder::count_member(std::vector<env_mem_stat>& table, name_index
         return true;
     }
     env_mem_stat member{};
-    if (!copy_text(memory_, name, member.name))
-        return false;
+    member.name = name;
     member.size = size;
     member.count = count;
     position = static_cast<std::uint32_t>(table.size());

@@ -100,8 +100,8 @@ private:
     const char* make_reject(const msg_milter& milter, const msg_from& from);
     const char* fill_reject(milter_reject_stat& reject, const msg_milter& milter, const msg_from& from);
     void index_reject(std::uint32_t position);
-    bool count_reason(const char* reason);
-    bool count_recipient(const char* recipient, double size);
+    void count_reason(const char* reason);
+    void count_recipient(const char* recipient, double size);
 
     host_info& host_;
     arena& memory_;
@@ -144,8 +144,9 @@ void milter_builder::merge(milter_reject_stat& reject, const msg_milter& milter,
 
 const char* milter_builder::fill_reject(milter_reject_stat& reject, const msg_milter& milter, const msg_from& from)
 {
-    if (!copy_date(memory_, milter.msg_time, reject.date) || !copy_text(memory_, milter.env_to, reject.env_to))
+    if (!copy_date(memory_, milter.msg_time, reject.date))
         return no_memory_reject;
+    reject.env_to = milter.env_to;
     if (reject.env_to != nullptr) {
         reject.to_name_info = split_address(memory_, reject.env_to);
         if (!split_complete(reject.env_to, reject.to_name_info))
@@ -153,8 +154,8 @@ const char* milter_builder::fill_reject(milter_reject_stat& reject, const msg_mi
         reject.to_host = reject.to_name_info.host_name;
     }
     const relay_info& relay = from.relay_info;
-    if (!copy_text(memory_, milter.reject_txt, reject.reason) || !copy_text(memory_, relay.dom_name, reject.relay_name))
-        return no_memory_reject;
+    reject.reason = milter.reject_txt;
+    reject.relay_name = relay.dom_name;
     reject.count = 1;
     reject.size = from.siz;
     reject.first_time = reject.last_time = milter.msg_time;
@@ -216,24 +217,22 @@ const char* milter_builder::count_reject(const msg_milter& milter, const msg_fro
     return nullptr;
 }
 
-bool milter_builder::count_reason(const char* reason)
+void milter_builder::count_reason(const char* reason)
 {
     auto found = reasons_.find(reason);
     if (found != reasons_.end()) {
         ++host_.milter.reasons[found->second].count;
     } else {
         reject_reason_stat record{};
-        if (!copy_text(memory_, reason, record.reason))
-            return false;
+        record.reason = reason;
         record.count = 1;
         host_.milter.reasons.push_back(record);
         reasons_.emplace(record.reason, static_cast<std::uint32_t>(host_.milter.reasons.size() - 1));
     }
     ++host_.milter.reason_refs;
-    return true;
 }
 
-bool milter_builder::count_recipient(const char* recipient, double size)
+void milter_builder::count_recipient(const char* recipient, double size)
 {
     auto found = recipients_.find(recipient);
     if (found != recipients_.end()) {
@@ -242,26 +241,25 @@ bool milter_builder::count_recipient(const char* recipient, double size)
         member.size += size;
     } else {
         env_mem_stat member{};
-        if (!copy_text(memory_, recipient, member.name))
-            return false;
+        member.name = recipient;
         member.size = size;
         member.count = 1;
         host_.milter.recipients.push_back(member);
         recipients_.emplace(member.name, static_cast<std::uint32_t>(host_.milter.recipients.size() - 1));
     }
     ++host_.milter.recipient_refs;
-    return true;
 }
 
 const char* milter_builder::add(const msg_milter& milter, const msg_from& from)
 {
     if (const char* failure = guarded_message(no_memory_reject, [&] { return count_reject(milter, from); }))
         return failure;
-    if (const char* failure = guarded(no_memory_reason, [&] { return count_reason(milter.reject_txt); }))
+    // The tables below can fail only to grow.
+    if (const char* failure = guarded(no_memory_reason, [&] { count_reason(milter.reject_txt); return true; }))
         return failure;
     if (milter.env_to == nullptr)
         return nullptr;
-    return guarded(no_memory_rcpt, [&] { return count_recipient(milter.env_to, from.siz); });
+    return guarded(no_memory_rcpt, [&] { count_recipient(milter.env_to, from.siz); return true; });
 }
 
 const char* build_host(host_info& host)

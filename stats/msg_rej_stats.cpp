@@ -36,52 +36,46 @@ void count_statuses(msg_rej_stat& record, const env_pair_stat& pair)
     }
 }
 
-// Fills a zeroed record from a pair for the recipient `recipient`; false
-// when memory ran out.
-bool build_msg_rej_record(arena& memory, msg_rej_stat& record, const env_pair_stat& pair, const char* recipient)
+// Fills a zeroed record from a pair for the recipient `recipient`; its texts
+// are the pair's, which live until exit.
+void build_msg_rej_record(msg_rej_stat& record, const env_pair_stat& pair, const char* recipient)
 {
-    bool copied = copy_text(memory, pair.sender, record.envfrom) && copy_text(memory, recipient, record.envrcpt) &&
-                  copy_text(memory, pair.from_relay, record.relayfrom) &&
-                  copy_text(memory, pair.from_ip, record.relayfrom_ip) &&
-                  copy_text(memory, pair.to_relay, record.relayto) && copy_text(memory, pair.to_ip, record.relayto_ip) &&
-                  copy_text(memory, pair.date, record.date);
-    if (!copied)
-        return false;
+    record.envfrom = pair.sender;
+    record.envrcpt = recipient;
+    record.relayfrom = pair.from_relay;
+    record.relayfrom_ip = pair.from_ip;
+    record.relayto = pair.to_relay;
+    record.relayto_ip = pair.to_ip;
+    record.date = pair.date;
     record.accepted = pair.count;
     count_statuses(record, pair);
-    return true;
 }
 
 // An other recipient is accepted as often as it was listed, with no status.
-bool build_other_record(arena& memory, msg_rej_stat& record, const env_pair_stat& pair, const other_rcpt& other)
+void build_other_record(msg_rej_stat& record, const env_pair_stat& pair, const other_rcpt& other)
 {
-    if (!build_msg_rej_record(memory, record, pair, other.name))
-        return false;
+    build_msg_rej_record(record, pair, other.name);
     record.accepted = other.count;
     record.sent = record.virus = record.other = 0;
-    return true;
 }
 
-bool build_milter_record(arena& memory, msg_rej_stat& record, const milter_reject_stat& reject)
+void build_milter_record(msg_rej_stat& record, const milter_reject_stat& reject)
 {
-    bool copied = copy_text(memory, reject.date, record.date) && copy_text(memory, reject.env_from, record.envfrom) &&
-                  copy_text(memory, reject.env_to, record.envrcpt) &&
-                  copy_text(memory, reject.relay_name, record.relayfrom) &&
-                  copy_text(memory, reject.relay_ip, record.relayfrom_ip);
-    if (!copied)
-        return false;
+    record.date = reject.date;
+    record.envfrom = reject.env_from;
+    record.envrcpt = reject.env_to;
+    record.relayfrom = reject.relay_name;
+    record.relayfrom_ip = reject.relay_ip;
     record.rejmilter = reject.count;
-    return true;
 }
 
-// Appends the record `fill` makes; the failure message when memory ran out.
+// Appends the record `fill` makes; the failure message when the table cannot grow.
 template <class Fill>
 const char* append(host_info& host, const char* no_memory, Fill fill)
 {
     try {
         msg_rej_stat record{};
-        if (!fill(record))
-            return no_memory;
+        fill(record);
         host.msg_rej.push_back(record);
         return nullptr;
     } catch (const std::bad_alloc&) {
@@ -91,22 +85,21 @@ const char* append(host_info& host, const char* no_memory, Fill fill)
 
 const char* build_host(host_info& host)
 {
-    arena& memory = host.memory;
     // One record per pair and milter reject, and more for other recipients.
     host.msg_rej.reserve(host.msg_rej.size() + host.envelope.pairs.size() + host.milter.rejects.size());
     advise_huge_pages(host.msg_rej);
     for (const env_pair_stat& pair : host.envelope.pairs) {
-        auto fill_pair = [&](msg_rej_stat& record) { return build_msg_rej_record(memory, record, pair, pair.recipient); };
+        auto fill_pair = [&](msg_rej_stat& record) { build_msg_rej_record(record, pair, pair.recipient); };
         if (const char* failure = append(host, no_memory_pair, fill_pair))
             return failure;
         for (const other_rcpt* other = pair.other_rcpts_head; other; other = other->next) {
-            auto fill_other = [&](msg_rej_stat& record) { return build_other_record(memory, record, pair, *other); };
+            auto fill_other = [&](msg_rej_stat& record) { build_other_record(record, pair, *other); };
             if (const char* failure = append(host, no_memory_other, fill_other))
                 return failure;
         }
     }
     for (const milter_reject_stat& reject : host.milter.rejects) {
-        auto fill_milter = [&](msg_rej_stat& record) { return build_milter_record(memory, record, reject); };
+        auto fill_milter = [&](msg_rej_stat& record) { build_milter_record(record, reject); };
         if (const char* failure = append(host, no_memory_milter, fill_milter))
             return failure;
     }

@@ -71,7 +71,7 @@ public:
     bool count_recipient(const msg_from& sender, const msg_to& delivery, std::size_t out_hash);
 
 private:
-    bool append_member(std::vector<relay_mem_stat>& table, member_index& index, const relay_info& relay,
+    void append_member(std::vector<relay_mem_stat>& table, member_index& index, const relay_info& relay,
                        std::size_t hash, std::uint32_t size, std::uint32_t& position);
     bool count_member(std::vector<relay_mem_stat>& table, member_index& index, const relay_info& relay,
                       std::size_t hash, std::uint32_t size, std::uint32_t& position);
@@ -97,9 +97,8 @@ bool relay_tables::count_pair(const incoming_relay& incoming, const msg_to& deli
             return true;
         }
         relay_pair_stat pair{};
-        if (!copy_text(host_.memory, in.dom_name, pair.from_relay) ||
-            !copy_text(host_.memory, out.dom_name, pair.to_relay))
-            return false;
+        pair.from_relay = in.dom_name;
+        pair.to_relay = out.dom_name;
         pair.from_ip = in.ip_address;
         pair.to_ip = out.ip_address;
         pair.size = sender.siz;
@@ -117,14 +116,13 @@ bool relay_tables::count_pair(const incoming_relay& incoming, const msg_to& deli
 }
 
 // A new member made from the relay of the message that names it first.
-bool relay_tables::append_member(std::vector<relay_mem_stat>& table, member_index& index, const relay_info& relay,
+void relay_tables::append_member(std::vector<relay_mem_stat>& table, member_index& index, const relay_info& relay,
                                  std::size_t hash, std::uint32_t size, std::uint32_t& position)
 {
     relay_mem_stat member{};
-    arena& memory = host_.memory;
-    if (!copy_text(memory, relay.dom_name, member.name) || !copy_text(memory, relay.dom_name_lvl_1, member.dom_l1) ||
-        !copy_text(memory, relay.dom_name_lvl_2, member.dom_l2))
-        return false;
+    member.name = relay.dom_name;
+    member.dom_l1 = relay.dom_name_lvl_1;
+    member.dom_l2 = relay.dom_name_lvl_2;
     member.ip = relay.ip_address;
     member.ip_bin = relay.ip_bin_addr;
     member.size = size;
@@ -132,7 +130,6 @@ bool relay_tables::append_member(std::vector<relay_mem_stat>& table, member_inde
     position = static_cast<std::uint32_t>(table.size());
     table.push_back(member);
     index.try_emplace(member.name, hash, position);
-    return true;
 }
 
 bool relay_tables::count_member(std::vector<relay_mem_stat>& table, member_index& index, const relay_info& relay,
@@ -140,8 +137,10 @@ bool relay_tables::count_member(std::vector<relay_mem_stat>& table, member_index
 {
     try {
         const std::uint32_t* found = index.find(relay.dom_name, hash);
-        if (found == nullptr)
-            return append_member(table, index, relay, hash, size, position);
+        if (found == nullptr) {
+            append_member(table, index, relay, hash, size, position);
+            return true;
+        }
         position = *found;
         relay_mem_stat& member = table[position];
         ++member.count;

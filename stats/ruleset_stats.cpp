@@ -29,14 +29,13 @@ void add_size(host_info& host, ruleset_reject_stat& reject, std::uint32_t size)
     host.ruleset.size += size;
 }
 
-// A new record for the reject of `rule` tied to `sender`; false when memory
-// ran out.
-bool append_reject(host_info& host, reject_index& index, const msg_ruleset& rule, const msg_from& sender)
+// A new record for the reject of `rule` tied to `sender` (the table may
+// throw std::bad_alloc).
+void append_reject(host_info& host, reject_index& index, const msg_ruleset& rule, const msg_from& sender)
 {
     ruleset_reject_stat reject{};
-    if (!copy_text(host.memory, rule.reject_txt, reject.reason) ||
-        !copy_text(host.memory, sender.relay_info.dom_name, reject.relay_name))
-        return false;
+    reject.reason = rule.reject_txt;
+    reject.relay_name = sender.relay_info.dom_name;
     reject.count = 1;
     reject.env_from = sender.env_from;
     reject.from_host = sender.env_name_info.host_name;
@@ -45,7 +44,6 @@ bool append_reject(host_info& host, reject_index& index, const msg_ruleset& rule
     add_size(host, reject, sender.siz);
     host.ruleset.rejects.push_back(reject);
     index.emplace(text_triple{reject.env_from, reject.relay_name, reject.reason}, host.ruleset.rejects.size() - 1);
-    return true;
 }
 
 // False when memory ran out.
@@ -61,8 +59,8 @@ bool build_host(host_info& host)
                 ruleset_reject_stat& reject = host.ruleset.rejects[found->second];
                 ++reject.count;
                 add_size(host, reject, sender.siz);
-            } else if (!append_reject(host, index, rule, sender)) {
-                return false;
+            } else {
+                append_reject(host, index, rule, sender);
             }
             ++host.ruleset.refs;
         }

@@ -146,8 +146,9 @@ const char* address_lists::append(std::uint32_t row, const char* address)
 {
     arena& memory = host_.memory;
     summary_addr* entry = memory.make<summary_addr>();
-    if (entry == nullptr || !copy_text(memory, address, entry->address))
+    if (entry == nullptr)
         return side_.no_memory;
+    entry->address = address;
     entry->name_info = split_address(memory, entry->address);
     if (!split_complete(entry->address, entry->name_info))
         return side_.no_parse;
@@ -218,8 +219,8 @@ const char* relay_summary_builder::add_relay_senders()
                 continue;
             }
             summary_relay_stat relay{};
-            if (!copy_text(host_.memory, sender.name, relay.name) || !copy_text(host_.memory, sender.ip, relay.ip))
-                return no_memory_relay;
+            relay.name = sender.name;
+            relay.ip = sender.ip;
             relay.dom_l2 = sender.dom_l2;
             relay.ip_bin = sender.ip_bin;
             relay.from_msgs = sender.count;
@@ -354,8 +355,7 @@ const char* recipient_summary_builder::count(const char* name, const recipient_c
             return nullptr;
         }
         summary_rcpt_stat row{};
-        if (!copy_text(host_.memory, name, row.name))
-            return no_memory;
+        row.name = name;
         row.msgs = counts.msgs;
         row.milrej = counts.milrej;
         row.viruses = counts.viruses;

@@ -495,21 +495,23 @@ const std::string small_log = [] {
     return log;
 }();
 
-// The messages of each step, in the order of build_steps(): "ERROR: cannot
-// get memory for ...!" but for those of a split ("ERROR: cannot parse ...!").
+// The arena messages of each step, in the order of build_steps(): "ERROR:
+// cannot get memory for ...!" but for those of a split ("ERROR: cannot parse
+// ...!"). A step's other messages are for tables that cannot grow
+// (std::bad_alloc, the runner's test below): its texts are the model's own.
 const std::vector<std::vector<std::string>> step_messages = {
     {"message status"},
     {"env-domains stat L1", "env-domains stat L2"},
     {"relay domains stat L1", "relay domains stat L2"},
     {"envelope pair stat", "other recipients list [1]", "other recipients list [2]", "message status list [1]",
-     "message status list [2]", "envelope senders stat", "envelope recipients stat (1)", "envelope recipients stat (2)"},
-    {"relay pair stat", "relay senders stat", "relay recipients stat"},
-    {"ruleset reject stat"},
-    {"milter reject stat", "parse milter reject(env-to)", "reject reason stat", "env_mem by milter_reject"},
-    {"summary info relay stat", "envelope address stat (from)", "parse envelope address (from)",
-     "envelope address stat (to)", "parse envelope address (to)"},
-    {"summary info recipient stat (1)", "summary info recipient stat (2)", "summary info recipient stat (3)"},
-    {"message/reject stat", "message/reject stat (2)", "message/reject stat (3)"},
+     "message status list [2]"},
+    {},
+    {},
+    {"milter reject stat", "parse milter reject(env-to)"},
+    {"envelope address stat (from)", "parse envelope address (from)", "envelope address stat (to)",
+     "parse envelope address (to)"},
+    {},
+    {},
 };
 
 // Whichever allocation fails first, the step ends with status 1 and one of
