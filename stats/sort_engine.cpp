@@ -8,9 +8,13 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "driver/messages.h"
@@ -170,15 +174,121 @@ int pair_by_time(const void* a, const void* b)
     return lower_first(x, y);
 }
 
+// ---- sort keys -------------------------------------------------------------
+
+// The first eight bytes of a text folded as strcasecmp folds them (only A-Z:
+// the C locale), packed big-endian and padded with zeros as the terminator
+// compares; an absent text gets the highest key. Two present texts whose keys
+// differ compare as their keys do.
+std::uint64_t folded_prefix(const char* text)
+{
+    if (text == nullptr)
+        return UINT64_MAX;
+    std::uint64_t key = 0;
+    bool ended = false;
+    for (int i = 0; i < 8; ++i) {
+        ended = ended || text[i] == '\0';
+        key = key << 8 | (ended ? 0u : static_cast<unsigned char>(lower_ascii(text[i])));
+    }
+    return key;
+}
+
+// A number as an unsigned key with the same order; -0 and +0 alike. None for
+// a NaN, which compares equal to every number.
+std::optional<std::uint64_t> ordered_key(double value)
+{
+    if (std::isnan(value))
+        return std::nullopt;
+    if (value == 0)
+        value = 0;
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    constexpr std::uint64_t sign = std::uint64_t{1} << 63;
+    return bits & sign ? ~bits : bits | sign;
+}
+
+std::uint64_t ordered_key(std::time_t value)
+{
+    return static_cast<std::uint64_t>(value) ^ (std::uint64_t{1} << 63);
+}
+
+std::optional<std::uint64_t> larger_first_key(double value)
+{
+    const auto key = ordered_key(value);
+    return key ? std::optional(~*key) : std::nullopt;
+}
+
+std::uint64_t larger_first_key(std::uint32_t value)
+{
+    return UINT32_MAX - value;
+}
+
+std::optional<std::uint64_t> earliest_time_key(const env_pair_stat& pair)
+{
+    std::time_t earliest = 0;
+    return earliest_time(pair, earliest) ? ordered_key(earliest) : UINT64_MAX;
+}
+
 using compare_function = int (*)(const void*, const void*);
 
-// The comparison F applied to the records two array elements point to: the
-// tables are sorted as arrays of pointers, so the merge sort moves 8 bytes
-// per step instead of whole records.
+// What the merge sort moves: a pointer to a record (so it moves 16 bytes per
+// step instead of whole records) and the record's key for the view.
+struct keyed_pointer {
+    std::uint64_t key;
+    const void* record;
+};
+
+// The comparison F on two keyed pointers: the keys decide where they differ
+// (every key function below orders as its comparison does, so the sign is
+// the same as F's), F on the records where they are equal.
 template <compare_function F>
-int indirect(const void* a, const void* b)
+int keyed(const void* a, const void* b)
 {
-    return F(*static_cast<const void* const*>(a), *static_cast<const void* const*>(b));
+    const auto& x = *static_cast<const keyed_pointer*>(a);
+    const auto& y = *static_cast<const keyed_pointer*>(b);
+    if (x.key != y.key)
+        return x.key < y.key ? -1 : 1;
+    return F(x.record, y.record);
+}
+
+// One sort order of a table: the comparison of two records, the same on
+// keyed pointers, and the key of a record (none where a record has no key
+// that orders as the comparison does).
+template <class T>
+struct sort_rule {
+    compare_function on_records = nullptr;
+    compare_function on_keyed = nullptr;
+    std::optional<std::uint64_t> (*key)(const T&) = nullptr;
+};
+
+template <compare_function F, class T>
+sort_rule<T> rule(std::optional<std::uint64_t> (*key)(const T&))
+{
+    return {F, keyed<F>, key};
+}
+
+sort_rule<env_pair_stat> pair_rule(int order)
+{
+    using P = const env_pair_stat&;
+    using K = std::optional<std::uint64_t>;
+    switch (order) {
+    case SORT_BY_SIZE: return rule<pair_by_size>(+[](P p) -> K { return larger_first_key(p.size); });
+    case SORT_BY_COUNT: return rule<pair_by_count>(+[](P p) -> K { return larger_first_key(p.count); });
+    case SORT_BY_RELAY_NAME: return rule<pair_by_relay_name>(+[](P p) -> K { return folded_prefix(p.from_relay); });
+    case SORT_BY_RELAY_ADDR: return rule<pair_by_relay_addr>(+[](P p) -> K { return p.from_ip_bin; });
+    case SORT_BY_RELAY_DOM_L1:
+        return rule<pair_by_relay_dom_l1>(+[](P p) -> K { return folded_prefix(p.from_relay_dom_l1); });
+    case SORT_BY_RELAY_DOM_L2:
+        return rule<pair_by_relay_dom_l2>(+[](P p) -> K { return folded_prefix(p.from_relay_dom_l2); });
+    case SORT_BY_FROM_DOM: return rule<pair_by_from_dom>(+[](P p) -> K { return folded_prefix(p.from_dom_l1); });
+    case SORT_BY_RECIPIENT: return rule<pair_by_recipient>(+[](P p) -> K { return folded_prefix(p.recipient); });
+    case SORT_BY_STATUS:
+        return rule<pair_by_status>(+[](P p) -> K {
+            return folded_prefix(p.statuses_head ? p.statuses_head->status : nullptr);
+        });
+    case SORT_BY_SENDER: return rule<pair_by_sender>(+[](P p) -> K { return folded_prefix(p.sender); });
+    case SORT_BY_TIME: return rule<pair_by_time>(earliest_time_key);
+    default: return {};
+    }
 }
 
 // ---- milter rejects --------------------------------------------------------
@@ -244,21 +354,25 @@ int reject_by_time(const void* a, const void* b)
     return lower_first(reject_of(a).first_time, reject_of(b).first_time);
 }
 
-compare_function reject_comparison(int order)
+sort_rule<milter_reject_stat> reject_rule(int order)
 {
+    using R = const milter_reject_stat&;
+    using K = std::optional<std::uint64_t>;
     switch (order) {
-    case SORT_BY_NAME: return indirect<reject_by_sender>;
-    case SORT_BY_SIZE: return indirect<reject_by_size>;
-    case SORT_BY_COUNT: return indirect<reject_by_count>;
-    case SORT_BY_RELAY_NAME: return indirect<reject_by_relay_name>;
-    case SORT_BY_RELAY_ADDR: return indirect<reject_by_relay_addr>;
-    case SORT_BY_RELAY_DOM_L1: return indirect<reject_by_relay_dom_l1>;
-    case SORT_BY_RELAY_DOM_L2: return indirect<reject_by_relay_dom_l2>;
-    case SORT_BY_REASON: return indirect<reject_by_reason>;
-    case SORT_BY_FROM_DOM_MIL: return indirect<reject_by_from_dom>;
-    case SORT_BY_RECIPIENT: return indirect<reject_by_recipient>;
-    case SORT_BY_TIME: return indirect<reject_by_time>;
-    default: return nullptr;
+    case SORT_BY_NAME: return rule<reject_by_sender>(+[](R r) -> K { return folded_prefix(r.env_from); });
+    case SORT_BY_SIZE: return rule<reject_by_size>(+[](R r) -> K { return larger_first_key(r.size); });
+    case SORT_BY_COUNT: return rule<reject_by_count>(+[](R r) -> K { return larger_first_key(r.count); });
+    case SORT_BY_RELAY_NAME: return rule<reject_by_relay_name>(+[](R r) -> K { return folded_prefix(r.relay_name); });
+    case SORT_BY_RELAY_ADDR: return rule<reject_by_relay_addr>(+[](R r) -> K { return r.relay_ip_bin; });
+    case SORT_BY_RELAY_DOM_L1:
+        return rule<reject_by_relay_dom_l1>(+[](R r) -> K { return folded_prefix(r.relay_dom_l1); });
+    case SORT_BY_RELAY_DOM_L2:
+        return rule<reject_by_relay_dom_l2>(+[](R r) -> K { return folded_prefix(r.relay_dom_l2); });
+    case SORT_BY_REASON: return rule<reject_by_reason>(+[](R r) -> K { return folded_prefix(r.reason); });
+    case SORT_BY_FROM_DOM_MIL: return rule<reject_by_from_dom>(+[](R r) -> K { return folded_prefix(r.from_dom_l1); });
+    case SORT_BY_RECIPIENT: return rule<reject_by_recipient>(+[](R r) -> K { return folded_prefix(r.env_to); });
+    case SORT_BY_TIME: return rule<reject_by_time>(+[](R r) -> K { return ordered_key(r.first_time); });
+    default: return {};
     }
 }
 
@@ -267,17 +381,18 @@ compare_function reject_comparison(int order)
 // record held aside, so no copy of the table is made; `order` is used up
 // (each entry ends up pointing at its own position).
 template <class T>
-void apply_order(std::vector<T>& table, std::vector<const T*>& order)
+void apply_order(std::vector<T>& table, std::vector<keyed_pointer>& order)
 {
-    const T* const base = table.data();
+    T* const base = table.data();
+    auto position = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<const T*>(order[i].record) - base); };
     for (std::size_t start = 0; start < table.size(); ++start) {
-        if (order[start] == base + start)
+        if (position(start) == start)
             continue;
         T held = table[start];
         std::size_t to = start;
         for (;;) {
-            const std::size_t from = static_cast<std::size_t>(order[to] - base);
-            order[to] = base + to;
+            const std::size_t from = position(to);
+            order[to].record = base + to;
             if (from == start) {
                 table[to] = held;
                 break;
@@ -288,28 +403,42 @@ void apply_order(std::vector<T>& table, std::vector<const T*>& order)
     }
 }
 
-// Sorts a table with libbsd's stable mergesort (over pointers to its
-// records, `compare` being an indirect comparison), then moves the records
-// in place; the table keeps its order when the working memory cannot be had
-// or the sort fails.
+// The keyed pointers of a table; every key 0 (the comparison alone decides)
+// when some record has no key.
 template <class T>
-void merge_sort_table(std::vector<T>& table, compare_function compare, const char* memory_message)
+void fill_keyed(std::vector<keyed_pointer>& keyed, const std::vector<T>& table, const sort_rule<T>& rule)
 {
-    if (table.size() < 2 || settings.merge_sort != 1 || compare == nullptr)
+    bool every_key = true;
+    for (const T& record : table) {
+        const std::optional<std::uint64_t> key = rule.key(record);
+        every_key = every_key && key.has_value();
+        keyed.push_back({key.value_or(0), &record});
+    }
+    if (!every_key)
+        for (keyed_pointer& entry : keyed)
+            entry.key = 0;
+}
+
+// Sorts a table with libbsd's stable mergesort (over keyed pointers to its
+// records), then moves the records in place; the table keeps its order when
+// the working memory cannot be had or the sort fails.
+template <class T>
+void merge_sort_table(std::vector<T>& table, const sort_rule<T>& rule, const char* memory_message)
+{
+    if (table.size() < 2 || settings.merge_sort != 1 || rule.on_keyed == nullptr)
         return;
-    std::vector<const T*> order;
+    std::vector<keyed_pointer> keyed;
     try {
-        order.reserve(table.size());
+        keyed.reserve(table.size());
     } catch (const std::bad_alloc&) {
         error_message(memory_message);
         error_message("ERR: try slow sorting method!\n");
         return;
     }
-    for (const T& record : table)
-        order.push_back(&record);
-    if (mergesort(order.data(), order.size(), sizeof(const T*), compare) != 0)
+    fill_keyed(keyed, table, rule);
+    if (mergesort(keyed.data(), keyed.size(), sizeof(keyed_pointer), rule.on_keyed) != 0)
         return;
-    apply_order(table, order);
+    apply_order(table, keyed);
 }
 
 // Summary by relay, level-2 order: relays with a level-2 domain first (by
@@ -326,24 +455,6 @@ bool summary_relay_before(const summary_relay_stat& a, const summary_relay_stat&
     if (int c = compare_domain_names(a.name, b.name))
         return c < 0;
     return a.ip_bin < b.ip_bin;
-}
-
-compare_function pair_comparison(int order)
-{
-    switch (order) {
-    case SORT_BY_SIZE: return indirect<pair_by_size>;
-    case SORT_BY_COUNT: return indirect<pair_by_count>;
-    case SORT_BY_RELAY_NAME: return indirect<pair_by_relay_name>;
-    case SORT_BY_RELAY_ADDR: return indirect<pair_by_relay_addr>;
-    case SORT_BY_RELAY_DOM_L1: return indirect<pair_by_relay_dom_l1>;
-    case SORT_BY_RELAY_DOM_L2: return indirect<pair_by_relay_dom_l2>;
-    case SORT_BY_FROM_DOM: return indirect<pair_by_from_dom>;
-    case SORT_BY_RECIPIENT: return indirect<pair_by_recipient>;
-    case SORT_BY_STATUS: return indirect<pair_by_status>;
-    case SORT_BY_SENDER: return indirect<pair_by_sender>;
-    case SORT_BY_TIME: return indirect<pair_by_time>;
-    default: return nullptr;
-    }
 }
 
 // A stable sort in which `before(a, b)` says a belongs strictly before b:
@@ -394,12 +505,12 @@ int compare_domain_names(const char* a, const char* b)
 
 void sort_env_pairs(std::vector<env_pair_stat>& pairs, int order)
 {
-    merge_sort_table(pairs, pair_comparison(order), "ERR: cannot get memory for envelope pairs mergesort!\n");
+    merge_sort_table(pairs, pair_rule(order), "ERR: cannot get memory for envelope pairs mergesort!\n");
 }
 
 void sort_milter_rejects(std::vector<milter_reject_stat>& rejects, int order)
 {
-    merge_sort_table(rejects, reject_comparison(order), "ERR: cannot get memory for milter reject mergesort!\n");
+    merge_sort_table(rejects, reject_rule(order), "ERR: cannot get memory for milter reject mergesort!\n");
 }
 
 void sort_reject_reasons(std::vector<reject_reason_stat>& reasons, int order)
@@ -487,4 +598,24 @@ void sort_statuses(std::vector<status_entry>& statuses, int order)
 {
     if (order == SORT_BY_COUNT)
         stable_exchange_order(statuses, [](const status_entry& a, const status_entry& b) { return a.count > b.count; });
+}
+
+int compare_env_pairs(const env_pair_stat& a, const env_pair_stat& b, int order)
+{
+    return pair_rule(order).on_records(&a, &b);
+}
+
+std::optional<std::uint64_t> env_pair_sort_key(const env_pair_stat& pair, int order)
+{
+    return pair_rule(order).key(pair);
+}
+
+int compare_milter_rejects(const milter_reject_stat& a, const milter_reject_stat& b, int order)
+{
+    return reject_rule(order).on_records(&a, &b);
+}
+
+std::optional<std::uint64_t> milter_reject_sort_key(const milter_reject_stat& reject, int order)
+{
+    return reject_rule(order).key(reject);
 }
