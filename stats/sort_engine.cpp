@@ -230,6 +230,8 @@ std::optional<std::uint64_t> earliest_time_key(const env_pair_stat& pair)
 
 using compare_function = int (*)(const void*, const void*);
 
+using key_result = std::optional<std::uint64_t>;
+
 // What the merge sort moves: a pointer to a record (so it moves 16 bytes per
 // step instead of whole records) and the record's key for the view.
 struct keyed_pointer {
@@ -237,56 +239,84 @@ struct keyed_pointer {
     const void* record;
 };
 
-// The comparison F on two keyed pointers: the keys decide where they differ
-// (every key function below orders as its comparison does, so the sign is
-// the same as F's), F on the records where they are equal.
-template <compare_function F>
+// What two equal keys tell of the comparison.
+enum class on_tie {
+    compare_records,  // nothing
+    equal,            // the records compare equal (number keys)
+    equal_when_whole  // equal when the key holds the whole text
+};
+
+// A folded prefix ends in a zero byte only when its text (a present one:
+// the absent key ends in 0xff) ended inside the key.
+bool holds_whole_text(std::uint64_t key)
+{
+    return (key & 0xff) == 0;
+}
+
+// The comparison F on two keyed pointers, with the same sign as F on their
+// records: the keys decide where they differ (every key function below
+// orders as its comparison does) and where Tie says the equal keys suffice;
+// F decides the rest.
+template <compare_function F, on_tie Tie>
 int keyed(const void* a, const void* b)
 {
-    const auto& x = *static_cast<const keyed_pointer*>(a);
-    const auto& y = *static_cast<const keyed_pointer*>(b);
-    if (x.key != y.key)
-        return x.key < y.key ? -1 : 1;
-    return F(x.record, y.record);
+    const std::uint64_t x = static_cast<const keyed_pointer*>(a)->key;
+    const std::uint64_t y = static_cast<const keyed_pointer*>(b)->key;
+    if (x != y)
+        return x < y ? -1 : 1;
+    if constexpr (Tie == on_tie::equal)
+        return 0;
+    if constexpr (Tie == on_tie::equal_when_whole)
+        if (holds_whole_text(x))
+            return 0;
+    return F(static_cast<const keyed_pointer*>(a)->record, static_cast<const keyed_pointer*>(b)->record);
 }
 
 // One sort order of a table: the comparison of two records, the same on
-// keyed pointers, and the key of a record (none where a record has no key
-// that orders as the comparison does).
+// keyed pointers with their keys and without (all keys equal), and the keys
+// of a record (none where a record has no key that orders as the comparison
+// does).
 template <class T>
 struct sort_rule {
     compare_function on_records = nullptr;
     compare_function on_keyed = nullptr;
-    std::optional<std::uint64_t> (*key)(const T&) = nullptr;
+    compare_function on_pointers = nullptr;
+    key_result (*key)(const T&) = nullptr;
 };
 
-template <compare_function F, class T>
-sort_rule<T> rule(std::optional<std::uint64_t> (*key)(const T&))
+template <compare_function F, on_tie Tie, class T>
+sort_rule<T> rule(key_result (*key)(const T&))
 {
-    return {F, keyed<F>, key};
+    return {F, keyed<F, Tie>, keyed<F, on_tie::compare_records>, key};
 }
 
 sort_rule<env_pair_stat> pair_rule(int order)
 {
     using P = const env_pair_stat&;
-    using K = std::optional<std::uint64_t>;
+    using K = key_result;
+    constexpr on_tie number = on_tie::equal, text = on_tie::equal_when_whole, domains = on_tie::compare_records;
     switch (order) {
-    case SORT_BY_SIZE: return rule<pair_by_size>(+[](P p) -> K { return larger_first_key(p.size); });
-    case SORT_BY_COUNT: return rule<pair_by_count>(+[](P p) -> K { return larger_first_key(p.count); });
-    case SORT_BY_RELAY_NAME: return rule<pair_by_relay_name>(+[](P p) -> K { return folded_prefix(p.from_relay); });
-    case SORT_BY_RELAY_ADDR: return rule<pair_by_relay_addr>(+[](P p) -> K { return p.from_ip_bin; });
+    case SORT_BY_SIZE: return rule<pair_by_size, number>(+[](P p) -> K { return larger_first_key(p.size); });
+    case SORT_BY_COUNT: return rule<pair_by_count, number>(+[](P p) -> K { return larger_first_key(p.count); });
+    case SORT_BY_RELAY_NAME:
+        return rule<pair_by_relay_name, text>(+[](P p) -> K { return folded_prefix(p.from_relay); });
+    case SORT_BY_RELAY_ADDR: return rule<pair_by_relay_addr, number>(+[](P p) -> K { return p.from_ip_bin; });
     case SORT_BY_RELAY_DOM_L1:
-        return rule<pair_by_relay_dom_l1>(+[](P p) -> K { return folded_prefix(p.from_relay_dom_l1); });
+        return rule<pair_by_relay_dom_l1, domains>(
+            +[](P p) -> K { return folded_prefix(p.from_relay_dom_l1); });
     case SORT_BY_RELAY_DOM_L2:
-        return rule<pair_by_relay_dom_l2>(+[](P p) -> K { return folded_prefix(p.from_relay_dom_l2); });
-    case SORT_BY_FROM_DOM: return rule<pair_by_from_dom>(+[](P p) -> K { return folded_prefix(p.from_dom_l1); });
-    case SORT_BY_RECIPIENT: return rule<pair_by_recipient>(+[](P p) -> K { return folded_prefix(p.recipient); });
+        return rule<pair_by_relay_dom_l2, on_tie::compare_records>(
+            +[](P p) -> K { return folded_prefix(p.from_relay_dom_l2); });
+    case SORT_BY_FROM_DOM:
+        return rule<pair_by_from_dom, domains>(+[](P p) -> K { return folded_prefix(p.from_dom_l1); });
+    case SORT_BY_RECIPIENT:
+        return rule<pair_by_recipient, text>(+[](P p) -> K { return folded_prefix(p.recipient); });
     case SORT_BY_STATUS:
-        return rule<pair_by_status>(+[](P p) -> K {
+        return rule<pair_by_status, text>(+[](P p) -> K {
             return folded_prefix(p.statuses_head ? p.statuses_head->status : nullptr);
         });
-    case SORT_BY_SENDER: return rule<pair_by_sender>(+[](P p) -> K { return folded_prefix(p.sender); });
-    case SORT_BY_TIME: return rule<pair_by_time>(earliest_time_key);
+    case SORT_BY_SENDER: return rule<pair_by_sender, text>(+[](P p) -> K { return folded_prefix(p.sender); });
+    case SORT_BY_TIME: return rule<pair_by_time, on_tie::compare_records>(+[](P p) -> K { return earliest_time_key(p); });
     default: return {};
     }
 }
@@ -357,21 +387,26 @@ int reject_by_time(const void* a, const void* b)
 sort_rule<milter_reject_stat> reject_rule(int order)
 {
     using R = const milter_reject_stat&;
-    using K = std::optional<std::uint64_t>;
+    using K = key_result;
+    constexpr on_tie number = on_tie::equal, text = on_tie::equal_when_whole, domains = on_tie::compare_records;
     switch (order) {
-    case SORT_BY_NAME: return rule<reject_by_sender>(+[](R r) -> K { return folded_prefix(r.env_from); });
-    case SORT_BY_SIZE: return rule<reject_by_size>(+[](R r) -> K { return larger_first_key(r.size); });
-    case SORT_BY_COUNT: return rule<reject_by_count>(+[](R r) -> K { return larger_first_key(r.count); });
-    case SORT_BY_RELAY_NAME: return rule<reject_by_relay_name>(+[](R r) -> K { return folded_prefix(r.relay_name); });
-    case SORT_BY_RELAY_ADDR: return rule<reject_by_relay_addr>(+[](R r) -> K { return r.relay_ip_bin; });
+    case SORT_BY_NAME: return rule<reject_by_sender, text>(+[](R r) -> K { return folded_prefix(r.env_from); });
+    case SORT_BY_SIZE: return rule<reject_by_size, number>(+[](R r) -> K { return larger_first_key(r.size); });
+    case SORT_BY_COUNT: return rule<reject_by_count, number>(+[](R r) -> K { return larger_first_key(r.count); });
+    case SORT_BY_RELAY_NAME:
+        return rule<reject_by_relay_name, text>(+[](R r) -> K { return folded_prefix(r.relay_name); });
+    case SORT_BY_RELAY_ADDR: return rule<reject_by_relay_addr, number>(+[](R r) -> K { return r.relay_ip_bin; });
     case SORT_BY_RELAY_DOM_L1:
-        return rule<reject_by_relay_dom_l1>(+[](R r) -> K { return folded_prefix(r.relay_dom_l1); });
+        return rule<reject_by_relay_dom_l1, domains>(
+            +[](R r) -> K { return folded_prefix(r.relay_dom_l1); });
     case SORT_BY_RELAY_DOM_L2:
-        return rule<reject_by_relay_dom_l2>(+[](R r) -> K { return folded_prefix(r.relay_dom_l2); });
-    case SORT_BY_REASON: return rule<reject_by_reason>(+[](R r) -> K { return folded_prefix(r.reason); });
-    case SORT_BY_FROM_DOM_MIL: return rule<reject_by_from_dom>(+[](R r) -> K { return folded_prefix(r.from_dom_l1); });
-    case SORT_BY_RECIPIENT: return rule<reject_by_recipient>(+[](R r) -> K { return folded_prefix(r.env_to); });
-    case SORT_BY_TIME: return rule<reject_by_time>(+[](R r) -> K { return ordered_key(r.first_time); });
+        return rule<reject_by_relay_dom_l2, on_tie::compare_records>(
+            +[](R r) -> K { return folded_prefix(r.relay_dom_l2); });
+    case SORT_BY_REASON: return rule<reject_by_reason, text>(+[](R r) -> K { return folded_prefix(r.reason); });
+    case SORT_BY_FROM_DOM_MIL:
+        return rule<reject_by_from_dom, domains>(+[](R r) -> K { return folded_prefix(r.from_dom_l1); });
+    case SORT_BY_RECIPIENT: return rule<reject_by_recipient, text>(+[](R r) -> K { return folded_prefix(r.env_to); });
+    case SORT_BY_TIME: return rule<reject_by_time, number>(+[](R r) -> K { return ordered_key(r.first_time); });
     default: return {};
     }
 }
@@ -403,20 +438,21 @@ void apply_order(std::vector<T>& table, std::vector<keyed_pointer>& order)
     }
 }
 
-// The keyed pointers of a table; every key 0 (the comparison alone decides)
-// when some record has no key.
+// The keyed pointers of a table; false (and every key 0) when some record
+// has no key.
 template <class T>
-void fill_keyed(std::vector<keyed_pointer>& keyed, const std::vector<T>& table, const sort_rule<T>& rule)
+bool fill_keyed(std::vector<keyed_pointer>& keyed, const std::vector<T>& table, const sort_rule<T>& rule)
 {
     bool every_key = true;
     for (const T& record : table) {
-        const std::optional<std::uint64_t> key = rule.key(record);
+        const key_result key = rule.key(record);
         every_key = every_key && key.has_value();
         keyed.push_back({key.value_or(0), &record});
     }
     if (!every_key)
         for (keyed_pointer& entry : keyed)
             entry.key = 0;
+    return every_key;
 }
 
 // Sorts a table with libbsd's stable mergesort (over keyed pointers to its
@@ -435,10 +471,21 @@ void merge_sort_table(std::vector<T>& table, const sort_rule<T>& rule, const cha
         error_message("ERR: try slow sorting method!\n");
         return;
     }
-    fill_keyed(keyed, table, rule);
-    if (mergesort(keyed.data(), keyed.size(), sizeof(keyed_pointer), rule.on_keyed) != 0)
+    const compare_function compare = fill_keyed(keyed, table, rule) ? rule.on_keyed : rule.on_pointers;
+    if (mergesort(keyed.data(), keyed.size(), sizeof(keyed_pointer), compare) != 0)
         return;
     apply_order(table, keyed);
+}
+
+// The keyed comparison of two records (keys of the two only).
+template <class T>
+int compare_by_key(const T& a, const T& b, const sort_rule<T>& rule)
+{
+    const key_result key_a = rule.key(a), key_b = rule.key(b);
+    if (!key_a || !key_b)
+        return rule.on_records(&a, &b);
+    const keyed_pointer x{*key_a, &a}, y{*key_b, &b};
+    return rule.on_keyed(&x, &y);
 }
 
 // Summary by relay, level-2 order: relays with a level-2 domain first (by
@@ -605,9 +652,9 @@ int compare_env_pairs(const env_pair_stat& a, const env_pair_stat& b, int order)
     return pair_rule(order).on_records(&a, &b);
 }
 
-std::optional<std::uint64_t> env_pair_sort_key(const env_pair_stat& pair, int order)
+int compare_env_pairs_by_key(const env_pair_stat& a, const env_pair_stat& b, int order)
 {
-    return pair_rule(order).key(pair);
+    return compare_by_key(a, b, pair_rule(order));
 }
 
 int compare_milter_rejects(const milter_reject_stat& a, const milter_reject_stat& b, int order)
@@ -615,7 +662,7 @@ int compare_milter_rejects(const milter_reject_stat& a, const milter_reject_stat
     return reject_rule(order).on_records(&a, &b);
 }
 
-std::optional<std::uint64_t> milter_reject_sort_key(const milter_reject_stat& reject, int order)
+int compare_milter_rejects_by_key(const milter_reject_stat& a, const milter_reject_stat& b, int order)
 {
-    return reject_rule(order).key(reject);
+    return compare_by_key(a, b, reject_rule(order));
 }
