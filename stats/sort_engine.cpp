@@ -57,6 +57,16 @@ const env_pair_stat& pair_of(const void* p)
     return *static_cast<const env_pair_stat*>(p);
 }
 
+// The relay-domain rule below past equal level-1 domains.
+int relay_domain_rest(const char* l2_a, const char* l2_b, const char* final_a, const char* final_b)
+{
+    if (l2_a == nullptr || l2_b == nullptr)
+        return 0;
+    if (int c = strcasecmp(l2_a, l2_b))
+        return c;
+    return compare_texts_nocase(final_a, final_b);
+}
+
 // Relay-domain rule: level 1, then level 2, then the final text; with no
 // level 1 on either side the numeric relay address decides (lower first,
 // otherwise equal).
@@ -71,11 +81,17 @@ int relay_domain_rule(const char* l1_a, const char* l1_b, const char* l2_a, cons
         return -1;
     if (int c = strcasecmp(l1_a, l1_b))
         return c;
-    if (l2_a == nullptr || l2_b == nullptr)
-        return 0;
-    if (int c = strcasecmp(l2_a, l2_b))
+    return relay_domain_rest(l2_a, l2_b, final_a, final_b);
+}
+
+// The level-2 rule below past equal level-2 domains.
+int level_2_rest(const char* name_a, const char* name_b, const char* final_a, const char* final_b)
+{
+    if (int c = compare_domain_names(name_a, name_b))
         return c;
-    return compare_texts_nocase(final_a, final_b);
+    if (final_a && final_b)
+        return strcasecmp(final_a, final_b);
+    return 0;
 }
 
 // Level-2 rule: level 2 (the address deciding when both lack it), then the
@@ -91,11 +107,7 @@ int level_2_rule(const char* l2_a, const char* l2_b, const char* name_a, const c
         return -1;
     if (int c = strcasecmp(l2_a, l2_b))
         return c;
-    if (int c = compare_domain_names(name_a, name_b))
-        return c;
-    if (final_a && final_b)
-        return strcasecmp(final_a, final_b);
-    return 0;
+    return level_2_rest(name_a, name_b, final_a, final_b);
 }
 
 // The earliest first time over a pair's statuses; false without statuses.
@@ -145,6 +157,28 @@ int pair_by_from_dom(const void* a, const void* b)
     const env_pair_stat& y = pair_of(b);
     return relay_domain_rule(x.from_dom_l1, y.from_dom_l1, x.from_dom_l2, y.from_dom_l2, x.sender, y.sender,
                              x.from_ip_bin, y.from_ip_bin);
+}
+
+// The domain rules past equal first domains (both present).
+int pair_by_relay_dom_l1_rest(const void* a, const void* b)
+{
+    const env_pair_stat& x = pair_of(a);
+    const env_pair_stat& y = pair_of(b);
+    return relay_domain_rest(x.from_relay_dom_l2, y.from_relay_dom_l2, x.from_relay, y.from_relay);
+}
+
+int pair_by_relay_dom_l2_rest(const void* a, const void* b)
+{
+    const env_pair_stat& x = pair_of(a);
+    const env_pair_stat& y = pair_of(b);
+    return level_2_rest(x.from_relay, y.from_relay, x.sender, y.sender);
+}
+
+int pair_by_from_dom_rest(const void* a, const void* b)
+{
+    const env_pair_stat& x = pair_of(a);
+    const env_pair_stat& y = pair_of(b);
+    return relay_domain_rest(x.from_dom_l2, y.from_dom_l2, x.sender, y.sender);
 }
 
 int pair_by_recipient(const void* a, const void* b)
@@ -243,7 +277,8 @@ struct keyed_pointer {
 enum class on_tie {
     compare_records,  // nothing
     equal,            // the records compare equal (number keys)
-    equal_when_whole  // equal when the key holds the whole text
+    equal_when_whole, // equal when the key holds the whole text
+    rest_when_whole   // when the key holds the whole text, the comparison past the keyed text decides
 };
 
 // A folded prefix ends in a zero byte only when its text (a present one:
@@ -257,7 +292,7 @@ bool holds_whole_text(std::uint64_t key)
 // records: the keys decide where they differ (every key function below
 // orders as its comparison does) and where Tie says the equal keys suffice;
 // F decides the rest.
-template <compare_function F, on_tie Tie>
+template <compare_function F, on_tie Tie, compare_function Rest = nullptr>
 int keyed(const void* a, const void* b)
 {
     const std::uint64_t x = static_cast<const keyed_pointer*>(a)->key;
@@ -269,6 +304,9 @@ int keyed(const void* a, const void* b)
     if constexpr (Tie == on_tie::equal_when_whole)
         if (holds_whole_text(x))
             return 0;
+    if constexpr (Tie == on_tie::rest_when_whole)
+        if (holds_whole_text(x))
+            return Rest(static_cast<const keyed_pointer*>(a)->record, static_cast<const keyed_pointer*>(b)->record);
     return F(static_cast<const keyed_pointer*>(a)->record, static_cast<const keyed_pointer*>(b)->record);
 }
 
@@ -284,17 +322,17 @@ struct sort_rule {
     key_result (*key)(const T&) = nullptr;
 };
 
-template <compare_function F, on_tie Tie, class T>
+template <compare_function F, on_tie Tie, compare_function Rest = nullptr, class T>
 sort_rule<T> rule(key_result (*key)(const T&))
 {
-    return {F, keyed<F, Tie>, keyed<F, on_tie::compare_records>, key};
+    return {F, keyed<F, Tie, Rest>, keyed<F, on_tie::compare_records>, key};
 }
 
 sort_rule<env_pair_stat> pair_rule(int order)
 {
     using P = const env_pair_stat&;
     using K = key_result;
-    constexpr on_tie number = on_tie::equal, text = on_tie::equal_when_whole, domains = on_tie::compare_records;
+    constexpr on_tie number = on_tie::equal, text = on_tie::equal_when_whole, domains = on_tie::rest_when_whole;
     switch (order) {
     case SORT_BY_SIZE: return rule<pair_by_size, number>(+[](P p) -> K { return larger_first_key(p.size); });
     case SORT_BY_COUNT: return rule<pair_by_count, number>(+[](P p) -> K { return larger_first_key(p.count); });
@@ -302,13 +340,13 @@ sort_rule<env_pair_stat> pair_rule(int order)
         return rule<pair_by_relay_name, text>(+[](P p) -> K { return folded_prefix(p.from_relay); });
     case SORT_BY_RELAY_ADDR: return rule<pair_by_relay_addr, number>(+[](P p) -> K { return p.from_ip_bin; });
     case SORT_BY_RELAY_DOM_L1:
-        return rule<pair_by_relay_dom_l1, domains>(
+        return rule<pair_by_relay_dom_l1, domains, pair_by_relay_dom_l1_rest>(
             +[](P p) -> K { return folded_prefix(p.from_relay_dom_l1); });
     case SORT_BY_RELAY_DOM_L2:
-        return rule<pair_by_relay_dom_l2, on_tie::compare_records>(
+        return rule<pair_by_relay_dom_l2, domains, pair_by_relay_dom_l2_rest>(
             +[](P p) -> K { return folded_prefix(p.from_relay_dom_l2); });
     case SORT_BY_FROM_DOM:
-        return rule<pair_by_from_dom, domains>(+[](P p) -> K { return folded_prefix(p.from_dom_l1); });
+        return rule<pair_by_from_dom, domains, pair_by_from_dom_rest>(+[](P p) -> K { return folded_prefix(p.from_dom_l1); });
     case SORT_BY_RECIPIENT:
         return rule<pair_by_recipient, text>(+[](P p) -> K { return folded_prefix(p.recipient); });
     case SORT_BY_STATUS:
@@ -374,6 +412,27 @@ int reject_by_from_dom(const void* a, const void* b)
                              x.relay_ip_bin, y.relay_ip_bin);
 }
 
+int reject_by_relay_dom_l1_rest(const void* a, const void* b)
+{
+    const milter_reject_stat& x = reject_of(a);
+    const milter_reject_stat& y = reject_of(b);
+    return relay_domain_rest(x.relay_dom_l2, y.relay_dom_l2, x.relay_name, y.relay_name);
+}
+
+int reject_by_relay_dom_l2_rest(const void* a, const void* b)
+{
+    const milter_reject_stat& x = reject_of(a);
+    const milter_reject_stat& y = reject_of(b);
+    return level_2_rest(x.relay_name, y.relay_name, x.env_from, y.env_from);
+}
+
+int reject_by_from_dom_rest(const void* a, const void* b)
+{
+    const milter_reject_stat& x = reject_of(a);
+    const milter_reject_stat& y = reject_of(b);
+    return relay_domain_rest(x.from_dom_l2, y.from_dom_l2, x.env_from, y.env_from);
+}
+
 int reject_by_recipient(const void* a, const void* b)
 {
     return compare_texts_nocase(reject_of(a).env_to, reject_of(b).env_to);
@@ -388,7 +447,7 @@ sort_rule<milter_reject_stat> reject_rule(int order)
 {
     using R = const milter_reject_stat&;
     using K = key_result;
-    constexpr on_tie number = on_tie::equal, text = on_tie::equal_when_whole, domains = on_tie::compare_records;
+    constexpr on_tie number = on_tie::equal, text = on_tie::equal_when_whole, domains = on_tie::rest_when_whole;
     switch (order) {
     case SORT_BY_NAME: return rule<reject_by_sender, text>(+[](R r) -> K { return folded_prefix(r.env_from); });
     case SORT_BY_SIZE: return rule<reject_by_size, number>(+[](R r) -> K { return larger_first_key(r.size); });
@@ -397,14 +456,14 @@ sort_rule<milter_reject_stat> reject_rule(int order)
         return rule<reject_by_relay_name, text>(+[](R r) -> K { return folded_prefix(r.relay_name); });
     case SORT_BY_RELAY_ADDR: return rule<reject_by_relay_addr, number>(+[](R r) -> K { return r.relay_ip_bin; });
     case SORT_BY_RELAY_DOM_L1:
-        return rule<reject_by_relay_dom_l1, domains>(
+        return rule<reject_by_relay_dom_l1, domains, reject_by_relay_dom_l1_rest>(
             +[](R r) -> K { return folded_prefix(r.relay_dom_l1); });
     case SORT_BY_RELAY_DOM_L2:
-        return rule<reject_by_relay_dom_l2, on_tie::compare_records>(
+        return rule<reject_by_relay_dom_l2, domains, reject_by_relay_dom_l2_rest>(
             +[](R r) -> K { return folded_prefix(r.relay_dom_l2); });
     case SORT_BY_REASON: return rule<reject_by_reason, text>(+[](R r) -> K { return folded_prefix(r.reason); });
     case SORT_BY_FROM_DOM_MIL:
-        return rule<reject_by_from_dom, domains>(+[](R r) -> K { return folded_prefix(r.from_dom_l1); });
+        return rule<reject_by_from_dom, domains, reject_by_from_dom_rest>(+[](R r) -> K { return folded_prefix(r.from_dom_l1); });
     case SORT_BY_RECIPIENT: return rule<reject_by_recipient, text>(+[](R r) -> K { return folded_prefix(r.env_to); });
     case SORT_BY_TIME: return rule<reject_by_time, number>(+[](R r) -> K { return ordered_key(r.first_time); });
     default: return {};

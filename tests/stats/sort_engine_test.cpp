@@ -171,11 +171,14 @@ TEST(SortEngine, MergeSortKeysDecideAsTheComparison)
             if (number(6) == 0)
                 return nullptr;
             std::string t;
-            if (number(3) == 0) {  // a prefix of an earlier text, perhaps longer again
-                const std::string& earlier = texts[number(static_cast<unsigned>(texts.size()))];
-                t = earlier.substr(0, number(static_cast<unsigned>(earlier.size()) + 1));
+            if (number(2) == 0) {  // an earlier text in other case, whole or cut, perhaps longer again
+                t = texts[number(static_cast<unsigned>(texts.size()))];
+                for (char& c : t)
+                    c = number(2) && c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+                if (number(2) == 0)
+                    t.resize(number(static_cast<unsigned>(t.size()) + 1));
             }
-            for (unsigned extra = number(11); extra > 0; --extra)
+            for (unsigned extra = number(2) ? 0 : number(11); extra > 0; --extra)
                 t += "aAbB[_.\xe0\xc0\xff"[number(10)];
             return texts.emplace_back(t).c_str();
         };
