@@ -210,11 +210,12 @@ int pair_by_time(const void* a, const void* b)
 
 // ---- sort keys -------------------------------------------------------------
 
-// The first eight bytes of a text folded as strcasecmp folds them (only A-Z:
-// the C locale), packed big-endian and padded with zeros as the terminator
-// compares; an absent text gets the highest key. Two present texts whose keys
-// differ compare as their keys do.
-std::uint64_t folded_prefix(const char* text)
+// The first eight bytes of a text, folded as strcasecmp folds them (only
+// A-Z: the C locale) for `fold_case`, packed big-endian and padded with zeros
+// as the terminator compares; an absent text gets the highest key. Two
+// present texts whose keys differ compare (by strcasecmp, or by strcmp
+// without folding) as their keys do.
+std::uint64_t text_prefix(const char* text, bool fold_case)
 {
     if (text == nullptr)
         return UINT64_MAX;
@@ -222,9 +223,15 @@ std::uint64_t folded_prefix(const char* text)
     bool ended = false;
     for (int i = 0; i < 8; ++i) {
         ended = ended || text[i] == '\0';
-        key = key << 8 | (ended ? 0u : static_cast<unsigned char>(lower_ascii(text[i])));
+        const char c = ended ? '\0' : fold_case ? lower_ascii(text[i]) : text[i];
+        key = key << 8 | static_cast<unsigned char>(c);
     }
     return key;
+}
+
+std::uint64_t folded_prefix(const char* text)
+{
+    return text_prefix(text, true);
 }
 
 // A number as an unsigned key with the same order; -0 and +0 alike. None for
@@ -563,6 +570,36 @@ bool summary_relay_before(const summary_relay_stat& a, const summary_relay_stat&
     return a.ip_bin < b.ip_bin;
 }
 
+// std::stable_sort of the records by a text (absent last; strcasecmp for
+// `fold_case`, else strcmp), over keyed pointers whose keys decide most
+// comparisons. A stable sort by a strict weak order has one result, so this
+// is the same order.
+template <class T>
+void stable_sort_by_text(std::vector<T>& records, const char* T::*text, bool fold_case)
+{
+    if (records.size() < 2)
+        return;
+    auto compare = fold_case ? compare_texts_nocase : compare_texts;
+    std::vector<keyed_pointer> keyed;
+    try {
+        keyed.reserve(records.size());
+    } catch (const std::bad_alloc&) {
+        std::stable_sort(records.begin(), records.end(),
+                         [&](const T& a, const T& b) { return compare(a.*text, b.*text) < 0; });
+        return;
+    }
+    for (const T& record : records)
+        keyed.push_back({text_prefix(record.*text, fold_case), &record});
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const keyed_pointer& a, const keyed_pointer& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        if (holds_whole_text(a.key))
+            return false;
+        return compare(static_cast<const T*>(a.record)->*text, static_cast<const T*>(b.record)->*text) < 0;
+    });
+    apply_order(records, keyed);
+}
+
 // A stable sort in which `before(a, b)` says a belongs strictly before b:
 // the same order as the neighbour-exchange passes over the list.
 template <class T, class Before>
@@ -625,9 +662,7 @@ void sort_reject_reasons(std::vector<reject_reason_stat>& reasons, int order)
         stable_exchange_order(reasons,
                               [](const reject_reason_stat& a, const reject_reason_stat& b) { return a.count > b.count; });
     else if (order == SORT_BY_NAME)
-        stable_exchange_order(reasons, [](const reject_reason_stat& a, const reject_reason_stat& b) {
-            return compare_texts_nocase(a.reason, b.reason) < 0;
-        });
+        stable_sort_by_text(reasons, &reject_reason_stat::reason, true);
 }
 
 void sort_summary_relays(std::vector<summary_relay_stat>& relays, int order)
@@ -645,9 +680,7 @@ void sort_summary_recipients(std::vector<summary_rcpt_stat>& recipients, int ord
         stable_exchange_order(recipients,
                               [](const summary_rcpt_stat& a, const summary_rcpt_stat& b) { return a.total > b.total; });
     else if (order == SORT_BY_NAME)
-        stable_exchange_order(recipients, [](const summary_rcpt_stat& a, const summary_rcpt_stat& b) {
-            return compare_texts(a.name, b.name) < 0;
-        });
+        stable_sort_by_text(recipients, &summary_rcpt_stat::name, false);
 }
 
 void sort_env_members(std::vector<env_mem_stat>& members, int order)
@@ -660,8 +693,7 @@ void sort_env_members(std::vector<env_mem_stat>& members, int order)
         stable_exchange_order(members, [](const env_mem_stat& a, const env_mem_stat& b) { return a.count > b.count; });
         break;
     case SORT_BY_NAME:
-        stable_exchange_order(members,
-                              [](const env_mem_stat& a, const env_mem_stat& b) { return compare_texts(a.name, b.name) < 0; });
+        stable_sort_by_text(members, &env_mem_stat::name, false);
         break;
     default: break;
     }
@@ -689,8 +721,7 @@ void sort_domains(std::vector<domain_stat>& domains, int order)
     if (order == SORT_BY_VALUE)
         stable_exchange_order(domains, [](const domain_stat& a, const domain_stat& b) { return a.all > b.all; });
     else if (order == SORT_BY_NAME)
-        stable_exchange_order(
-            domains, [](const domain_stat& a, const domain_stat& b) { return compare_texts_nocase(a.name, b.name) < 0; });
+        stable_sort_by_text(domains, &domain_stat::name, true);
 }
 
 void sort_ruleset_rejects(std::vector<ruleset_reject_stat>& rejects, int order)

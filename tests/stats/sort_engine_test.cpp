@@ -29,6 +29,9 @@ const char* first_status(const env_pair_stat& p) { return p.statuses_head ? p.st
 std::string identity(const env_pair_stat& p) { return std::to_string(p.to_ip_bin); }
 std::string identity(const milter_reject_stat& k) { return k.to_name_info.user_name; }
 std::string identity(const summary_relay_stat& r) { return std::to_string(r.from_msgs); }
+std::string identity(const domain_stat& d) { return std::to_string(d.all); }
+std::string identity(const summary_rcpt_stat& r) { return std::to_string(r.msgs); }
+std::string identity(const reject_reason_stat& r) { return std::to_string(r.count); }
 std::string identity(const env_mem_stat& m) { return (m.name ? m.name : "~") + std::to_string(m.size + m.count * 10); }
 
 // Passes from the tail to the head; a record moves before its predecessor
@@ -203,6 +206,25 @@ TEST(SortEngine, MergeSortKeysDecideAsTheComparison)
                           sort_env_pairs);
         expect_keys_agree(rejects, {1, 3, 4, 5, 7, 8, 9, 11, 12, 13, 16}, compare_milter_rejects,
                           compare_milter_rejects_by_key, sort_milter_rejects);
+        // The tables sorted by a text with std::stable_sort, on the same texts.
+        std::vector<domain_stat> domains(n);
+        std::vector<summary_rcpt_stat> recipients(n);
+        std::vector<reject_reason_stat> reasons(n);
+        std::vector<env_mem_stat> members(n);
+        for (unsigned i = 0; i < n; ++i) {
+            domains[i].name = text(), domains[i].all = i;
+            recipients[i].name = text(), recipients[i].msgs = i;
+            reasons[i].reason = text(), reasons[i].count = i;
+            members[i] = {text(), double(i), 0};
+        }
+        auto by_name = [](auto& a, auto& b) { return nocase(a.name, b.name); };
+        expect_exchange_order(domains, sort_domains, SORT_BY_NAME, by_name);
+        expect_exchange_order(recipients, sort_summary_recipients, SORT_BY_NAME,
+                              [](auto& a, auto& b) { return exact(a.name, b.name); });
+        expect_exchange_order(reasons, sort_reject_reasons, SORT_BY_NAME,
+                              [](auto& a, auto& b) { return nocase(a.reason, b.reason); });
+        expect_exchange_order(members, sort_env_members, SORT_BY_NAME,
+                              [](auto& a, auto& b) { return exact(a.name, b.name); });
         pairs[0].size = std::nan("");  // a size that is not a number: no keys, the same order
         expect_keys_agree(pairs, {3}, compare_env_pairs, compare_env_pairs_by_key, sort_env_pairs);
     }
