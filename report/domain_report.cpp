@@ -75,25 +75,23 @@ void write_table_header(report_file& out)
 
 void write_count_cells(report_file& out, std::uint32_t count, std::uint32_t base)
 {
-    out.print("        <TD ALIGN=center>%lu</TD>\n", ul(count));
-    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(count, base));
+    out.print("        <TD ALIGN=center>%lu</TD>\n        <TD ALIGN=center>%5.2f</TD>\n", ul(count),
+              percent_of(count, base));
 }
 
 void write_domain_row(report_file& out, const host_info& host, const domain_stat& domain, unsigned long number,
                       const domain_bases& bases)
 {
     const char* country = tld_to_name(domain.name);
-    out.write("      <TR>\n");
-    out.print("        <TD ALIGN=center>%lu</TD>\n", number);
-    out.print("        <TD ALIGN=center>%s</TD>\n", html_text(domain.name).c_str());
-    out.print("        <TD ALIGN=center>%s</TD>\n", country ? country : "unknown");
+    out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n        <TD ALIGN=center>%s</TD>\n"
+              "        <TD ALIGN=center>%s</TD>\n",
+              number, html_text(domain.name).c_str(), country ? country : "unknown");
     write_count_cells(out, domain.all, bases.all);
     write_count_cells(out, domain.send, bases.send);
     write_count_cells(out, domain.recv, bases.recv);
     write_count_cells(out, domain.milrej, bases.milrej);
-    out.print("        <TD ALIGN=center>%s</TD>\n", format_grouped(domain.size).c_str());
-    out.print("        <TD ALIGN=center>%5.2f</TD>\n", percent_of(domain.size, host.events.in_total_size));
-    out.write("      </TR>\n");
+    out.print("        <TD ALIGN=center>%s</TD>\n        <TD ALIGN=center>%5.2f</TD>\n      </TR>\n",
+              format_grouped(domain.size).c_str(), percent_of(domain.size, host.events.in_total_size));
 }
 
 // The views: by value only sorts (its heading says the count), by name

@@ -53,6 +53,44 @@ const char* space_entity(char c)
     return c == ' ' ? "&nbsp;" : nullptr;
 }
 
+// The first '<' or '>' of a text, or its terminator ('<' and '>' are the
+// only bytes that become '>' with bit 1 set).
+const char* first_angle(const char* text)
+{
+    while (*text != '\0' && (*text | 2) != '>')
+        ++text;
+    return text;
+}
+
+// Appends 0 to 999 as digits, zero-padded to three when `padded`.
+void append_group(std::string& out, int group, bool padded)
+{
+    const char digits[3] = {static_cast<char>('0' + group / 100), static_cast<char>('0' + group / 10 % 10),
+                            static_cast<char>('0' + group % 10)};
+    const int skip = padded ? 0 : group >= 100 ? 0 : group >= 10 ? 1 : 2;
+    out.append(digits + skip, static_cast<std::size_t>(3 - skip));
+}
+
+// Digit grouping with the C library's conversions: for values whose groups
+// do not all fall in 0..999.
+std::string format_grouped_slowly(double value)
+{
+    char piece[32];
+    double remainder = value - 1000 * std::floor(value / 1000);
+    double rest = (value - remainder) / 1000;
+    std::string groups;
+    for (;;) {
+        std::snprintf(piece, sizeof piece, " %03d", static_cast<int>(remainder));
+        groups.insert(0, piece);
+        if (rest < 1000)
+            break;
+        remainder = rest - 1000 * std::floor(rest / 1000);
+        rest = (rest - remainder) / 1000;
+    }
+    std::snprintf(piece, sizeof piece, "%d", static_cast<int>(rest));
+    return piece + groups;
+}
+
 }  // namespace
 
 report_file::report_file(const std::string& path, const char* token, const char* open_failure) : token_(token)
@@ -186,7 +224,7 @@ html_escaped html_cell_text(const char* text)
     std::size_t length = std::strlen(text);
     if (length == 0 || length > cell_buffer_size)
         return html_escaped();
-    if (length < cell_buffer_size && std::strpbrk(text, "<>") == nullptr)
+    if (length < cell_buffer_size && *first_angle(text) == '\0')
         return html_escaped(text);  // fits the cell unchanged
     char buffer[cell_buffer_size];
     if (escape_angles(text, length, buffer, sizeof buffer) != 0)
@@ -196,10 +234,13 @@ html_escaped html_cell_text(const char* text)
 
 html_escaped html_text(const char* text)
 {
-    if (text == nullptr || std::strpbrk(text, "<>") == nullptr)
+    if (text == nullptr)
         return html_escaped(text);
-    std::string out;
-    for (const char* c = text; *c; ++c) {
+    const char* angle = first_angle(text);
+    if (*angle == '\0')
+        return html_escaped(text);
+    std::string out(text, angle);
+    for (const char* c = angle; *c; ++c) {
         if (const char* entity = angle_entity(*c))
             out += entity;
         else
@@ -235,17 +276,30 @@ std::string format_grouped(double value)
         std::snprintf(piece, sizeof piece, "%d", static_cast<int>(remainder));
         return piece;
     }
-    std::string groups;
+    // Groups from the right, each " ddd"; the leftmost group goes in front.
+    int groups[8];
+    std::size_t count = 0;
     for (;;) {
-        std::snprintf(piece, sizeof piece, " %03d", static_cast<int>(remainder));
-        groups.insert(0, piece);
+        const int group = static_cast<int>(remainder);
+        if (count == std::size(groups) || group < 0 || group > 999)
+            return format_grouped_slowly(value);
+        groups[count++] = group;
         if (rest < 1000)
             break;
         remainder = rest - 1000 * std::floor(rest / 1000);
         rest = (rest - remainder) / 1000;
     }
-    std::snprintf(piece, sizeof piece, "%d", static_cast<int>(rest));
-    return piece + groups;
+    const int leading = static_cast<int>(rest);
+    if (leading < 1 || leading > 999)
+        return format_grouped_slowly(value);
+    std::string text;
+    text.reserve(4 * count + 3);
+    append_group(text, leading, false);
+    while (count > 0) {
+        text += ' ';
+        append_group(text, groups[--count], true);
+    }
+    return text;
 }
 
 void write_spaced_size_cell(report_file& out, double size)

@@ -95,11 +95,15 @@ void write_recipient_summary_table(report_file& out, const std::vector<summary_r
     write_table_header(out, {"Recipient", "Total", "Msgs", "MilRej", "Viruses"});
     unsigned long number = 0;
     for (const summary_rcpt_stat& row : recipients) {
-        out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n", ++number);
-        out.print("        <TD ALIGN=left>%s</TD>\n", html_text(row.name).c_str());
-        for (std::uint32_t count : {row.total, row.msgs, row.milrej, row.viruses})
-            write_count_cell(out, count);
-        out.write("      </TR>\n");
+        // The names of a sorted table lie anywhere in memory: ask for one
+        // some rows ahead, so it is in the cache when its row comes.
+        if (number + 8 < recipients.size() && recipients[number + 8].name != nullptr)
+            __builtin_prefetch(recipients[number + 8].name);
+        out.print("      <TR>\n        <TD ALIGN=center>%lu</TD>\n        <TD ALIGN=left>%s</TD>\n"
+                  "        <TD ALIGN=center>%lu</TD>\n        <TD ALIGN=center>%lu</TD>\n"
+                  "        <TD ALIGN=center>%lu</TD>\n        <TD ALIGN=center>%lu</TD>\n      </TR>\n",
+                  ++number, html_text(row.name).c_str(), ul(row.total), ul(row.msgs), ul(row.milrej),
+                  ul(row.viruses));
     }
     out.write("    </TABLE><P>\n");
 }

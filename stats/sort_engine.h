@@ -37,6 +37,13 @@ enum sort_order : int {
 
 // Envelope pairs: 3 4 5 7 8 9 10 13 14 15 16.
 void sort_env_pairs(std::vector<env_pair_stat>& pairs, int order);
+// The comparison of two records under `order` (one the table accepts), and
+// the comparison the merge sort makes of them, mostly decided by keys kept
+// beside the pointers: the two give the same sign for every two records.
+int compare_env_pairs(const env_pair_stat& a, const env_pair_stat& b, int order);
+int compare_env_pairs_by_key(const env_pair_stat& a, const env_pair_stat& b, int order);
+int compare_milter_rejects(const milter_reject_stat& a, const milter_reject_stat& b, int order);
+int compare_milter_rejects_by_key(const milter_reject_stat& a, const milter_reject_stat& b, int order);
 // Envelope senders and recipients: 3 4 1 (name by strcmp).
 void sort_env_members(std::vector<env_mem_stat>& members, int order);
 // Relay pairs, relay senders and recipients: 3 4.

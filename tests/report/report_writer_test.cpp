@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -127,6 +128,44 @@ TEST(ReportText, GroupingAndEscapingEdges)
     EXPECT_EQ(html_text(nullptr), "");
     EXPECT_EQ(html_text(("<" + std::string(600, 'y')).c_str()).size(), 604u) << "no length limit";
     EXPECT_EQ(html_attribute("a\"\t=x\x7f"), "a&#34;&#9;&#61;x&#127;");
+}
+
+// The grouping and the angle escaping against plain references on random
+// values (fractions, negatives, group edges, beyond 32 bits) and texts (bytes
+// next to '<' and '>', bytes of 0x80 and above).
+TEST(ReportText, GroupingAndEscapingAgreeWithPlainReferences)
+{
+    auto grouped = [](double value) {
+        char piece[32];
+        double remainder = value - 1000 * std::floor(value / 1000), rest = (value - remainder) / 1000;
+        if (!(rest > 0))
+            return std::to_string(static_cast<int>(remainder));
+        std::string groups;
+        for (;;) {
+            std::snprintf(piece, sizeof piece, " %03d", static_cast<int>(remainder));
+            groups.insert(0, piece);
+            if (rest < 1000)
+                break;
+            remainder = rest - 1000 * std::floor(rest / 1000);
+            rest = (rest - remainder) / 1000;
+        }
+        return std::to_string(static_cast<int>(rest)) + groups;
+    };
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        const double scale[] = {1, 1e3, 1e6, 1e9, 1e12, 1e15, 1e18};
+        double value = static_cast<double>(random() % 2000000) / 1000 * scale[random() % 7];
+        value = random() % 4 == 0 ? std::floor(value) : random() % 9 == 0 ? -value : value;
+        ASSERT_EQ(format_grouped(value), grouped(value)) << value;
+        std::string text;
+        for (int n = static_cast<int>(random() % 12); n > 0; --n)
+            text += "<>=?:;abc\xbc\xbe"[random() % 11];
+        std::string want;
+        for (char c : text)
+            want += c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+        ASSERT_EQ(html_text(text.c_str()), want);
+        ASSERT_EQ(html_cell_text(text.c_str()), want);
+    }
 }
 
 }  // namespace
