@@ -62,33 +62,20 @@ const char* first_angle(const char* text)
     return text;
 }
 
-// Appends 0 to 999 as digits, zero-padded to three when `padded`.
+// Appends one group of digits, zero-padded to three when `padded`: 0 to 999
+// directly, any other value (a float rounding at the edge) as "%d" would.
 void append_group(std::string& out, int group, bool padded)
 {
+    if (group < 0 || group > 999) {
+        char piece[16];
+        std::snprintf(piece, sizeof piece, padded ? "%03d" : "%d", group);
+        out += piece;
+        return;
+    }
     const char digits[3] = {static_cast<char>('0' + group / 100), static_cast<char>('0' + group / 10 % 10),
                             static_cast<char>('0' + group % 10)};
     const int skip = padded ? 0 : group >= 100 ? 0 : group >= 10 ? 1 : 2;
     out.append(digits + skip, static_cast<std::size_t>(3 - skip));
-}
-
-// Digit grouping with the C library's conversions: for values whose groups
-// do not all fall in 0..999.
-std::string format_grouped_slowly(double value)
-{
-    char piece[32];
-    double remainder = value - 1000 * std::floor(value / 1000);
-    double rest = (value - remainder) / 1000;
-    std::string groups;
-    for (;;) {
-        std::snprintf(piece, sizeof piece, " %03d", static_cast<int>(remainder));
-        groups.insert(0, piece);
-        if (rest < 1000)
-            break;
-        remainder = rest - 1000 * std::floor(rest / 1000);
-        rest = (rest - remainder) / 1000;
-    }
-    std::snprintf(piece, sizeof piece, "%d", static_cast<int>(rest));
-    return piece + groups;
 }
 
 }  // namespace
@@ -277,24 +264,19 @@ std::string format_grouped(double value)
         return piece;
     }
     // Groups from the right, each " ddd"; the leftmost group goes in front.
-    int groups[8];
+    // A finite double has at most 103 groups of three digits.
+    int groups[104];
     std::size_t count = 0;
     for (;;) {
-        const int group = static_cast<int>(remainder);
-        if (count == std::size(groups) || group < 0 || group > 999)
-            return format_grouped_slowly(value);
-        groups[count++] = group;
-        if (rest < 1000)
+        groups[count++] = static_cast<int>(remainder);
+        if (rest < 1000 || count == std::size(groups))
             break;
         remainder = rest - 1000 * std::floor(rest / 1000);
         rest = (rest - remainder) / 1000;
     }
-    const int leading = static_cast<int>(rest);
-    if (leading < 1 || leading > 999)
-        return format_grouped_slowly(value);
     std::string text;
     text.reserve(4 * count + 3);
-    append_group(text, leading, false);
+    append_group(text, static_cast<int>(rest), false);
     while (count > 0) {
         text += ' ';
         append_group(text, groups[--count], true);
