@@ -1,13 +1,16 @@
-// Option parsing with getopt (its own messages switched off) and the usage and
-// version texts. Arguments are trusted as the caller's intent and stored as
+// Option parsing with getopt_long (its own messages switched off) and the usage,
+// long-option and version texts. Arguments are trusted as the caller's intent and stored as
 // given; only -d is read as a number.
 #include "driver/command_line.h"
 
+#include <getopt.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "driver/settings.h"
 #include "util/text_util.h"
@@ -71,6 +74,62 @@ constexpr const char* usage_options =
     "  -K outfile        --  output file (messages/rejects statistics)\n"
     "  -d level          --  debugging level\n"
     "  -V                --  print version\n";
+
+// Codes of the long options that have no letter.
+enum long_code : int { long_help = 256, long_since, long_until, long_day, long_json, long_prometheus, long_dashboard };
+
+struct long_option_entry {
+    option parse;          // what getopt_long reads
+    const char* argument;  // the argument's name in --help, or null
+    const char* help;
+};
+
+const long_option_entry long_options[] = {
+    {{"help", no_argument, nullptr, long_help}, nullptr, "this help with the long options"},
+    {{"version", no_argument, nullptr, 'V'}, nullptr, "print version (as -V)"},
+    {{"since", required_argument, nullptr, long_since}, "WHEN", "only lines at or after WHEN"},
+    {{"until", required_argument, nullptr, long_until}, "WHEN", "only lines before WHEN"},
+    {{"day", required_argument, nullptr, long_day}, "DAY", "only lines of DAY (today, yesterday, YYYY-MM-DD)"},
+    {{"json", required_argument, nullptr, long_json}, "FILE", "write every statistic as a JSON document"},
+    {{"prometheus", required_argument, nullptr, long_prometheus}, "FILE", "write Prometheus metrics (textfile collector)"},
+    {{"dashboard", required_argument, nullptr, long_dashboard}, "FILE", "write a one-page HTML dashboard"},
+};
+
+// The table getopt_long reads: the entries above and the terminating zeros.
+std::vector<option> long_option_table()
+{
+    std::vector<option> table;
+    for (const long_option_entry& entry : long_options)
+        table.push_back(entry.parse);
+    table.push_back(option{});
+    return table;
+}
+
+void write_long_options()
+{
+    std::fputs("Long options:\n", stderr);
+    for (const long_option_entry& entry : long_options) {
+        std::string name = std::string("--") + entry.parse.name;
+        if (entry.argument)
+            name += std::string(" ") + entry.argument;
+        std::fprintf(stderr, "  %-18s--  %s\n", name.c_str(), entry.help);
+    }
+    std::fputs("Operands after the options are input files, read in order after the -f file.\n\n", stderr);
+}
+
+// The setting a long option without a letter stores its argument in, or null.
+setting_text* long_text_option(int code)
+{
+    switch (code) {
+    case long_since: return &settings.window_since;
+    case long_until: return &settings.window_until;
+    case long_day: return &settings.window_day;
+    case long_json: return &settings.json_file;
+    case long_prometheus: return &settings.prometheus_file;
+    case long_dashboard: return &settings.dashboard_file;
+    default: return nullptr;
+    }
+}
 
 // The setting an option letter names a file or directory for, or null.
 setting_text* text_option(int letter)
@@ -145,6 +204,10 @@ int* fixed_option(int letter, int& value)
 // Applies one recognised option; false when it is unknown.
 bool apply_option(int letter, const char* argument)
 {
+    if (setting_text* text = long_text_option(letter)) {
+        *text = argument;
+        return true;
+    }
     if (setting_text* text = text_option(letter)) {
         *text = argument;
         return true;
@@ -222,10 +285,17 @@ command_line_result parse_command_line(int argc, char* argv[])
     // reset optind = 1 keeps glibc's scan state from the previous parse, which
     // then misreads options; other C libraries may need optreset instead.
     optind = 0;
+    const std::vector<option> table = long_option_table();
     int letter;
-    while ((letter = getopt(argc, argv, option_letters)) != -1) {
+    while ((letter = getopt_long(argc, argv, option_letters, table.data(), nullptr)) != -1) {
         if (letter == 'V') {
             write_version(argc > 0 ? argv[0] : nullptr);
+            result.go_on = false;
+            return result;
+        }
+        if (letter == long_help) {
+            write_usage(program_name);
+            write_long_options();
             result.go_on = false;
             return result;
         }
@@ -235,5 +305,7 @@ command_line_result parse_command_line(int argc, char* argv[])
             return result;
         }
     }
+    for (int i = optind; i < argc; ++i)
+        settings.input_operands.emplace_back(argv[i]);
     return result;
 }

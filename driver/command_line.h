@@ -1,6 +1,7 @@
 // The command line: options fill the settings record in the order they are
 // given; -h, an unknown option or a missing argument print the usage text,
-// -V the version text, and both end the run with status 1.
+// --help the usage text and the long options, -V or --version the version
+// text, and each ends the run with status 1. Operands are input files.
 #pragma once
 
 #include <string>
@@ -10,7 +11,7 @@ struct command_line_result {
     bool has_arguments = false; // argc > 1: decides whether the default config file is read
 };
 
-// Parses argv into `settings`. Operands are ignored.
+// Parses argv into `settings`; operands go to settings.input_operands.
 command_line_result parse_command_line(int argc, char* argv[]);
 
 // argv[0] from the character after its last "/".

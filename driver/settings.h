@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 using setting_text = std::optional<std::string>;
 
@@ -26,6 +27,15 @@ struct program_settings {
 
     // [Input_Parameters]
     setting_text InputFile;
+
+    // Long options only (see --help).
+    std::vector<std::string> input_operands;  // input files after the options, in order
+    setting_text window_since;   // --since WHEN, as given
+    setting_text window_until;   // --until WHEN, as given
+    setting_text window_day;     // --day DAY, as given
+    setting_text json_file;      // --json FILE
+    setting_text prometheus_file;  // --prometheus FILE
+    setting_text dashboard_file;   // --dashboard FILE
 
     // [Output_Parameters]: format and report switches.
     int OutputFormat = 1;

@@ -99,6 +99,10 @@ TEST(CommandLine, WhereTheParseStops)
         {{"qs", "-v", "-l", "-v"}, false, "\nUsage: qs [", "", 1},
         {{"qs", "-v", "-G"}, false, "  verbose level     --  1\n", "", 1},
         {{"../odd dir/qs", "-V", "-v", "-h"}, false, "", "../odd dir/qs\nQUELM_STAT version (Unix): 1.2\nBuilt:", 0},
+        {{"qs", "-v", "--version", "-h"}, false, "", "qs\nQUELM_STAT version (Unix): 1.2\nBuilt:", 1},
+        {{"qs", "--help", "-v"}, false, "  merge_sort        --  1\n\nLong options:\n  --help            --  ", "", 0},
+        {{"qs", "--json"}, false, "\nUsage: qs [", "", 0},
+        {{"qs", "--no-such-option", "-v"}, false, "\nUsage: qs [", "", 0},
     };
     for (const auto& c : cases) {
         parse_outcome got = parse(c.args);
@@ -111,6 +115,14 @@ TEST(CommandLine, WhereTheParseStops)
         EXPECT_EQ(got.out.empty(), *c.out_start == '\0');
         EXPECT_EQ(settings.verbose, c.verbose);
     }
+    EXPECT_EQ(parse({"qs", "-h"}).err.find("Long options"), std::string::npos) << "-h keeps the short usage text";
+
+    parse({"qs", "a.log", "-g", "--json", "s.json", "-", "--dashboard=d.html", "b.log.gz"});
+    EXPECT_EQ(settings.input_operands, (std::vector<std::string>{"a.log", "-", "b.log.gz"}));
+    EXPECT_EQ(settings.json_file, "s.json");
+    EXPECT_EQ(settings.dashboard_file, "d.html");
+    EXPECT_EQ(settings.PrintGenInfo, 1);
+
     const std::string path = "/" + std::string(300, 'p');
     EXPECT_EQ(parse({path, "-V"}).out.substr(0, 256), path.substr(0, 255) + "\n") << "the path is cut to 255";
 }
