@@ -33,6 +33,10 @@ struct program_settings {
     setting_text window_since;   // --since WHEN, as given
     setting_text window_until;   // --until WHEN, as given
     setting_text window_day;     // --day DAY, as given
+    // The time window those give, as Unix times: a line counts when
+    // window_start <= its time < window_end; an unset end is open.
+    std::optional<long long> window_start;
+    std::optional<long long> window_end;
     setting_text json_file;      // --json FILE
     setting_text prometheus_file;  // --prometheus FILE
     setting_text dashboard_file;   // --dashboard FILE
