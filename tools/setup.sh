@@ -4,7 +4,7 @@
 # targets into build-fuzz/ with --fuzz, which also installs clang).
 set -eu
 cd "$(dirname "$0")/.."
-packages="g++ cmake make pkg-config tzdata faketime gzip tidy dpkg-dev libbsd-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev"
+packages="g++ cmake make pkg-config tzdata faketime gzip tidy dpkg-dev libbsd-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev python3 python3-jsonschema python3-prometheus-client chromium"
 [ "${1:-}" = "--fuzz" ] && packages="$packages clang-14 libclang-rt-14-dev"
 need=""
 for pkg in $packages; do
