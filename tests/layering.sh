@@ -10,6 +10,7 @@
 #   input   util, base, model, geo
 #   stats   util, base, model, geo
 #   report  util, base, model, geo, stats
+#   export  util, base, model, geo, stats, report (machine-readable outputs)
 #   driver  everything
 #   tools   the log generator: tools only
 set -u
@@ -25,13 +26,14 @@ allowed() {  # folder -> the folders (and base headers) it may include
     input) echo "input/ util/ model/ geo/ $base" ;;
     stats) echo "stats/ util/ model/ geo/ $base" ;;
     report) echo "report/ util/ model/ geo/ stats/ $base" ;;
-    driver) echo "driver/ util/ model/ geo/ input/ stats/ report/" ;;
+    export) echo "export/ report/ util/ model/ geo/ stats/ $base" ;;
+    driver) echo "driver/ util/ model/ geo/ input/ stats/ report/ export/" ;;
     tools) echo "tools/" ;;
     esac
 }
 
 status=0
-for folder in util model geo input stats report driver tools; do
+for folder in util model geo input stats report export driver tools; do
     [ -d "$folder" ] || { echo "missing folder $folder"; status=1; continue; }
     find "$folder" \( -name '*.h' -o -name '*.cpp' \) -exec grep -Hn '^#include "' {} + | sort |
         awk -v folder="$folder" -v allowed="$(allowed "$folder")" '
