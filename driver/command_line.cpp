@@ -1,6 +1,7 @@
 // Option parsing with getopt_long (its own messages switched off) and the usage,
 // long-option and version texts. Arguments are trusted as the caller's intent and stored as
-// given; only -d is read as a number.
+// given; only -d is read as a number, and --since, --until and --day as the time window
+// (driver/time_window.h), which ends the run with its message and the usage text when wrong.
 #include "driver/command_line.h"
 
 #include <getopt.h>
@@ -9,10 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
+#include "driver/messages.h"
 #include "driver/settings.h"
+#include "driver/time_window.h"
 #include "util/text_util.h"
 
 #ifndef QUELM_REVISION
@@ -228,6 +232,21 @@ bool apply_option(int letter, const char* argument)
     return false;
 }
 
+// Turns --since, --until and --day into the window's Unix times against the
+// run's clock; false (after the message) when they are malformed or clash.
+bool fill_time_window()
+{
+    const time_window window =
+        window_of_options(settings.window_since, settings.window_until, settings.window_day, std::time(nullptr));
+    if (!window.error.empty()) {
+        error_message(window.error);
+        return false;
+    }
+    settings.window_start = window.start;
+    settings.window_end = window.end;
+    return true;
+}
+
 }  // namespace
 
 std::string program_name_of(const char* argv0)
@@ -307,5 +326,9 @@ command_line_result parse_command_line(int argc, char* argv[])
     }
     for (int i = optind; i < argc; ++i)
         settings.input_operands.emplace_back(argv[i]);
+    if (!fill_time_window()) {
+        write_usage(program_name);
+        result.go_on = false;
+    }
     return result;
 }

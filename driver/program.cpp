@@ -5,9 +5,12 @@
 #include "driver/program.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "driver/command_line.h"
 #include "driver/config_file.h"
@@ -72,24 +75,65 @@ void complete_settings()
     settings.page_heading = "Sendmail Log Analysis Report";
 }
 
-// Standard input when no input file is set; null (after the message) when
-// the file cannot be opened.
-input_stream open_input()
+// An open input file and the name its messages give it.
+struct open_input_file {
+    input_stream stream;
+    std::string name;
+};
+
+// The input files in reading order: the -f file, then the operands.
+std::vector<std::string> input_paths()
 {
-    if (!settings.InputFile)
+    std::vector<std::string> paths;
+    if (settings.InputFile)
+        paths.push_back(*settings.InputFile);
+    paths.insert(paths.end(), settings.input_operands.begin(), settings.input_operands.end());
+    return paths;
+}
+
+// Opens one input: an operand "-" is standard input (the -f file is always a
+// file name); null (after the message) when the file cannot be opened.
+input_stream open_input(const std::string& path, bool dash_is_standard_input)
+{
+    if (dash_is_standard_input && path == "-")
         return input_stream(stdin);
-    std::FILE* file = std::fopen(settings.InputFile->c_str(), "rt");
+    std::FILE* file = std::fopen(path.c_str(), "rt");
     if (file == nullptr)
-        error_message(format_message("Cannot open file %s, code = %d\n", settings.InputFile->c_str(), errno));
+        error_message(format_message("Cannot open file %s, code = %d\n", path.c_str(), errno));
     return input_stream(file);
 }
 
-void read_input(std::FILE* input, const std::tm& now)
+// Every input opened before any is read: standard input when no file is
+// set; empty (after the message) when one cannot be opened.
+std::vector<open_input_file> open_inputs()
 {
+    std::vector<open_input_file> inputs;
+    const std::vector<std::string> paths = input_paths();
+    if (paths.empty())
+        inputs.push_back({input_stream(stdin), "standard input"});
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const bool is_operand = !(i == 0 && settings.InputFile);
+        input_stream stream = open_input(paths[i], is_operand);
+        if (!stream)
+            return {};
+        const bool is_standard_input = stream.get() == stdin;
+        inputs.push_back({std::move(stream), is_standard_input ? "standard input" : paths[i]});
+    }
+    return inputs;
+}
+
+void read_input(const std::vector<open_input_file>& files, const std::tm& now)
+{
+    std::vector<log_input> inputs;
+    for (const open_input_file& file : files)
+        inputs.push_back(log_input{fileno(file.stream.get()), file.name});
+    const line_window window{settings.window_start, settings.window_end};
     phase("Start of input processing");
-    read_log(fileno(input), now);
+    const std::uint64_t outside = read_logs(inputs, now, window);
     phase("End of input processing");
     verbose_message(format_message("%lu total lines processed\n", static_cast<unsigned long>(lines_read)));
+    if (window.is_set())
+        verbose_message(format_message("%lu lines outside the time window\n", static_cast<unsigned long>(outside)));
     verbose_message(format_message("%lu hosts found\n", static_cast<unsigned long>(hosts_found)));
 }
 
@@ -140,8 +184,8 @@ int run_program(int argc, char* argv[])
         return 1;
     complete_settings();
 
-    input_stream input = open_input();
-    if (!input)
+    const std::vector<open_input_file> inputs = open_inputs();
+    if (inputs.empty())
         return 1;
     std::time_t run_time = std::time(nullptr);
     std::tm now{};
@@ -149,7 +193,7 @@ int run_program(int argc, char* argv[])
     if (settings.PrintCountryIPInfo)
         load_ip_databases();
 
-    read_input(input.get(), now);
+    read_input(inputs, now);
 
     if (!build_statistics())
         return 1;

@@ -1,11 +1,13 @@
 // The input loop over raw log text. Each piece is checked in a fixed order
-// (length, header, host table, queue id), a dropped line leaves nothing but
-// its message, and an accepted line goes to classify_line with its host.
+// (length, header, time window, host table, queue id), a dropped line leaves
+// nothing but its message, and an accepted line goes to classify_line with
+// its host. One line_source reads all files, so every kept piece stays alive.
 #include "input/line_reader.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "driver/messages.h"
@@ -34,10 +36,25 @@ const char* fault_text(line_fault fault)
     return nullptr;
 }
 
-void report_fault(line_fault fault)
+// Where the current line is: its number within its file, and the file's
+// name when the run reads several files (null otherwise).
+struct line_place {
+    unsigned long line = 0;
+    const char* file = nullptr;
+};
+
+// The line's number as messages give it: "12", or "12 of NAME".
+std::string line_number_text(const line_place& place)
+{
+    if (place.file == nullptr)
+        return std::to_string(place.line);
+    return format_message("%lu of %s", place.line, place.file);
+}
+
+void report_fault(line_fault fault, const line_place& place)
 {
     if (const char* text = fault_text(fault))
-        error_message(format_message("ERROR: %s in line %lu!\n", text, static_cast<unsigned long>(lines_read)));
+        error_message(format_message("ERROR: %s in line %s!\n", text, line_number_text(place).c_str()));
 }
 
 void widen_entry_times(host_info& host, std::time_t line_time)
@@ -68,12 +85,26 @@ void separate_queue_id(input_line& line, char* text)
 // The pairing index of each host slot.
 using host_pairing = std::array<pairing_index, host_table_size>;
 
+// What the loop carries from line to line and from file to file.
+struct reader_state {
+    run_date date;
+    line_window window;
+    line_time_cache times;
+    host_pairing pairing;  // released with the input phase
+    line_place place;
+    std::uint64_t outside_window = 0;
+};
+
 // One piece of input, already terminated and without its newline.
-void process_line(char* text, run_date date, line_time_cache& times, host_pairing& pairing)
+void process_line(char* text, reader_state& state)
 {
     log_header header;
-    if (line_fault fault = parse_log_header(text, date, times, header); fault != line_fault::none) {
-        report_fault(fault);
+    if (line_fault fault = parse_log_header(text, state.date, state.times, header); fault != line_fault::none) {
+        report_fault(fault, state.place);
+        return;
+    }
+    if (!state.window.holds(static_cast<long long>(header.line_time))) {
+        ++state.outside_window;
         return;
     }
     host_info* host = find_or_add_host(header.host);
@@ -91,7 +122,25 @@ void process_line(char* text, run_date date, line_time_cache& times, host_pairin
     line.line_wday = header.line_wday;
     line.line_mday = header.line_mday;
     separate_queue_id(line, text);
-    classify_line(*host, pairing[static_cast<std::size_t>(host - host_table.data())], line);
+    classify_line(*host, state.pairing[static_cast<std::size_t>(host - host_table.data())], line);
+}
+
+// Every piece `source` hands out until its file ends.
+void read_pieces(line_source& source, reader_state& state)
+{
+    for (line_source::piece piece = source.next(); piece.text != nullptr; piece = source.next()) {
+        ++lines_read;
+        ++state.place.line;
+        // The length as the text reads, its newline counted: the shortest-line test needs no more.
+        std::size_t length = strnlen(piece.text, shortest_line);
+        if (length == piece.size - 1 && piece.newline)
+            ++length;
+        if (length < shortest_line)
+            continue;
+        if (line_tracing_enabled())
+            verbose_message(format_message("Input %s: %s\n", line_number_text(state.place).c_str(), piece.text));
+        process_line(piece.text, state);
+    }
 }
 
 }  // namespace
@@ -110,8 +159,22 @@ queue_id_split split_queue_id(const char* body)
 }
 
 line_source::line_source(int fd, arena& keep, std::size_t block_size)
-    : source_(fd), keep_(keep), block_size_(std::max(block_size, line_buffer_size + 1))
+    : source_(std::in_place, fd), keep_(keep), block_size_(std::max(block_size, line_buffer_size + 1))
 {
+}
+
+void line_source::switch_to(int fd)
+{
+    source_.emplace(fd);
+    if (pos_ != nullptr) {
+        // The byte at end_ may terminate the last piece handed out; reads
+        // always leave it free, so skipping it stays within the block. A
+        // piece begun before a read error is dropped, as fgets would.
+        end_ += 1;
+        pos_ = end_;
+    }
+    failed_ = out_of_memory_;
+    read_error_ = false;
 }
 
 // Room for at least one more byte after the bytes read, one byte always
@@ -143,7 +206,7 @@ bool line_source::refill()
         failed_ = true;
         return false;
     }
-    ssize_t got = source_.read(end_, static_cast<std::size_t>(block_end_ - end_ - 1));
+    ssize_t got = source_->read(end_, static_cast<std::size_t>(block_end_ - end_ - 1));
     if (got <= 0) {
         // End of input and a read error both end the input; like fgets, a
         // read error also discards the piece read so far.
@@ -191,28 +254,30 @@ line_source::piece line_source::next()
     }
 }
 
+std::uint64_t read_logs(std::span<const log_input> inputs, const std::tm& now, const line_window& window)
+{
+    if (inputs.empty())
+        return 0;
+    reader_state state{run_date_of(now), window, {}, {}, {}, 0};
+    line_source source(inputs.front().fd, kept_input());
+    for (const log_input& input : inputs) {
+        if (&input != &inputs.front())
+            source.switch_to(input.fd);
+        state.place = line_place{0, inputs.size() > 1 ? input.name.c_str() : nullptr};
+        read_pieces(source, state);
+        const std::string after = line_number_text(state.place);
+        if (source.damaged())
+            error_message(format_message("ERROR: compressed input damaged or truncated after line %s!\n", after.c_str()));
+        if (source.out_of_memory()) {
+            error_message(format_message("ERROR: cannot get memory for input after line %s!\n", after.c_str()));
+            break;
+        }
+    }
+    return state.outside_window;
+}
+
 void read_log(int fd, const std::tm& now)
 {
-    const run_date date = run_date_of(now);
-    line_time_cache times;
-    line_source source(fd, kept_input());
-    host_pairing pairing;  // released with the input phase
-    for (line_source::piece piece = source.next(); piece.text != nullptr; piece = source.next()) {
-        ++lines_read;
-        // The length as the text reads, its newline counted: the shortest-line test needs no more.
-        std::size_t length = strnlen(piece.text, shortest_line);
-        if (length == piece.size - 1 && piece.newline)
-            ++length;
-        if (length < shortest_line)
-            continue;
-        if (line_tracing_enabled())
-            verbose_message(format_message("Input %lu: %s\n", static_cast<unsigned long>(lines_read), piece.text));
-        process_line(piece.text, date, times, pairing);
-    }
-    if (source.damaged())
-        error_message(format_message("ERROR: compressed input damaged or truncated after line %lu!\n",
-                                     static_cast<unsigned long>(lines_read)));
-    if (source.out_of_memory())
-        error_message(format_message("ERROR: cannot get memory for input after line %lu!\n",
-                                     static_cast<unsigned long>(lines_read)));
+    const log_input input{fd, std::string()};
+    read_logs(std::span<const log_input>(&input, 1), now, line_window{});
 }

@@ -1,13 +1,17 @@
 // The input loop: reads the sendmail log in pieces of at most 4095 characters
 // (a longer line is read as several lines) and keeps it in memory where it was
 // read, drops short and malformed lines with their message and line number,
-// files each accepted line under its syslog host and hands it to
-// classify_line. All of its input is untrusted.
+// drops lines outside the time window, files each accepted line under its
+// syslog host and hands it to classify_line. Several files are read in order
+// as one log. All of its input is untrusted.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -38,12 +42,18 @@ public:
     // `block_size` (at least line_buffer_size + 1) is the size of each block.
     line_source(int fd, arena& keep, std::size_t block_size = std::size_t{16} << 20);
 
+    // Goes on with another file: the pieces handed out stay where they are,
+    // a last piece without newline ended with its file, and the next piece
+    // starts with the new file's first byte. Clears the end of the input
+    // (not running out of memory, which ends all input).
+    void switch_to(int fd);
+
     // The next piece; a null text at the end of the input, on a read error
     // (which also discards the piece begun) or when no block can be had.
     piece next();
 
     // True when compressed input ended early (see byte_source::damaged).
-    bool damaged() const { return source_.damaged(); }
+    bool damaged() const { return source_->damaged(); }
     // True when the input ended because no memory was left for a block.
     bool out_of_memory() const { return out_of_memory_; }
 
@@ -52,7 +62,7 @@ private:
     bool make_room();
     piece cut(char* end, bool newline);
 
-    byte_source source_;
+    std::optional<byte_source> source_;  // the file being read
     arena& keep_;
     std::size_t block_size_;
     char* pos_ = nullptr;        // the first byte not handed out
@@ -73,5 +83,29 @@ struct queue_id_split {
 };
 queue_id_split split_queue_id(const char* body);
 
-// Runs the input loop to the end of `fd`; `now` is the run's local time.
+// One input file of a run: an open descriptor and the name messages give it.
+struct log_input {
+    int fd = -1;
+    std::string name;
+};
+
+// The lines a run keeps by their time: start <= time < end, an unset side open.
+struct line_window {
+    std::optional<long long> start;
+    std::optional<long long> end;
+
+    bool is_set() const { return start.has_value() || end.has_value(); }
+    bool holds(long long time) const { return (!start || time >= *start) && (!end || time < *end); }
+};
+
+// Runs the input loop over `inputs` in order, as over one log that is their
+// concatenation (one pairing state), except that the last line of a file
+// ends with it. With more than one input, every message that names a line
+// adds " of NAME" to its number, counted within that file; lines_read counts
+// them all. A line whose header is read and whose time is outside `window`
+// is dropped before it is filed. Returns how many lines were so dropped.
+// `now` is the run's local time.
+std::uint64_t read_logs(std::span<const log_input> inputs, const std::tm& now, const line_window& window);
+
+// read_logs over the one input `fd`, without a window.
 void read_log(int fd, const std::tm& now);
