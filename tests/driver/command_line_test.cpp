@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -128,46 +125,6 @@ TEST(CommandLine, WhereTheParseStops)
 
     const std::string path = "/" + std::string(300, 'p');
     EXPECT_EQ(parse({path, "-V"}).out.substr(0, 256), path.substr(0, 255) + "\n") << "the path is cut to 255";
-}
-
-TEST(CommandLine, TheWindowOptionsFillTheWindowOrEndTheRunWithTheirMessageAndTheUsage)
-{
-    const char* old_zone = std::getenv("TZ");
-    const std::string saved_zone = old_zone ? old_zone : "";
-    setenv("TZ", "UTC", 1);
-    tzset();
-    struct { std::vector<std::string> args; std::optional<long long> start, end; const char* err_start; } cases[] = {
-        {{"qs", "-g"}, std::nullopt, std::nullopt, ""},
-        {{"qs", "--day", "2026-12-07", "a.log"}, 1796601600, 1796688000, ""},
-        {{"qs", "--since=2026-12-07 00:00:01", "-g"}, 1796601601, std::nullopt, ""},
-        {{"qs", "--until", "2026-12-07T01:00:00+01:00"}, std::nullopt, 1796601600, ""},
-        {{"qs", "--since", "2026-12-06", "--until", "2026-12-07"}, 1796515200, 1796601600, ""},
-        {{"qs", "--since", "2026-13-01", "-g"}, std::nullopt, std::nullopt,
-         "ERROR: invalid time for --since: 2026-13-01\n\nSendmail MTA statistics program\n"},
-        {{"qs", "--until", ""}, std::nullopt, std::nullopt, "ERROR: invalid time for --until: \n\nSendmail"},
-        {{"qs", "--day", "2026-12-07 10:00"}, std::nullopt, std::nullopt, "ERROR: invalid time for --day: 2026-12-07 10:00\n\n"},
-        {{"qs", "--since", "2026-12-07", "--until", "2026-12-07"}, std::nullopt, std::nullopt,
-         "ERROR: --since 2026-12-07 is not before --until 2026-12-07\n\nSendmail"},
-        {{"qs", "--until", "today", "--day", "today"}, std::nullopt, std::nullopt,
-         "ERROR: --day cannot be combined with --since or --until\n\nSendmail"},
-    };
-    for (const auto& c : cases) {
-        parse_outcome got = parse(c.args);
-        SCOPED_TRACE(c.args[1]);
-        EXPECT_EQ(got.result.go_on, *c.err_start == '\0');
-        EXPECT_EQ(got.err.rfind(c.err_start, 0), 0u) << got.err;
-        EXPECT_EQ(got.err.empty(), *c.err_start == '\0');
-        if (*c.err_start != '\0') {
-            EXPECT_NE(got.err.find("  merge_sort        --  1\n\n"), std::string::npos) << "the whole usage text follows";
-        }
-        EXPECT_EQ(settings.window_start, c.start);
-        EXPECT_EQ(settings.window_end, c.end);
-    }
-    if (old_zone)
-        setenv("TZ", saved_zone.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
 }
 
 }  // namespace

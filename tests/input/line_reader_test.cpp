@@ -191,22 +191,6 @@ const std::string in_file_b =
     "Dec  2 00:00:01 mxB sm-mta[2] Q2 from=<c@example.org> size=1 nrcpts=1 x\n"  // line 2: no process tag colon
     "Dec  1 23:59:59 mxC sm-mta[3]: Q3: from=<d@example.org>, size=1, nrcpts=1\n";
 
-TEST(ReadLogs, WithSeveralFilesMessagesNameTheFileAndTheLineWithinIt)
-{
-    read_outcome two = read_files({{"a.log", in_file_a}, {"/var/log/b.gz", in_file_b}}, line_window{});
-    EXPECT_EQ(two.messages, "ERROR: wrong month in line 2 of a.log!\n"
-                            "ERROR: missing process_id in line 2 of /var/log/b.gz!\n");
-    EXPECT_EQ(lines_read, 7u) << "the total counts every file";
-    EXPECT_EQ(two.hosts, (std::vector<std::string>{"mxA", "mxB", "mxC"}));
-    EXPECT_EQ(two.outside, 0u);
-
-    read_outcome one = read_files({{"a.log", in_file_a + "\n" + in_file_b}}, line_window{});
-    EXPECT_EQ(one.messages, "ERROR: wrong month in line 2!\nERROR: missing process_id in line 6!\n")
-        << "one file keeps the plain texts";
-    EXPECT_EQ(lines_read, 7u);
-    EXPECT_EQ(one.hosts, two.hosts);
-}
-
 TEST(ReadLogs, LinesOutsideTheWindowAreCountedAndNeverFiled)
 {
     // From 2026-12-01T10:00:01Z to 2026-12-02T00:00:00Z (UTC).
@@ -225,20 +209,6 @@ TEST(ReadLogs, LinesOutsideTheWindowAreCountedAndNeverFiled)
     };
     for (const auto& side : sides)
         EXPECT_EQ(read_files({{"a.log", in_file_a}, {"b.log", in_file_b}}, side.window).outside, side.outside);
-}
-
-TEST(ReadLogs, WindowIsHalfOpenAndEachSideMayBeOpen)
-{
-    struct { line_window window; long long time; bool holds; } cases[] = {
-        {{}, -5, true},          {{10, 20}, 9, false},    {{10, 20}, 10, true}, {{10, 20}, 19, true},
-        {{10, 20}, 20, false},   {{10, std::nullopt}, 1LL << 40, true},       {{std::nullopt, 20}, -(1LL << 40), true},
-        {{std::nullopt, 20}, 20, false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.window.holds(c.time), c.holds) << c.time;
-    EXPECT_FALSE(line_window{}.is_set());
-    EXPECT_TRUE((line_window{std::nullopt, 0}).is_set());
-    EXPECT_TRUE((line_window{0, std::nullopt}).is_set());
 }
 
 TEST(ReadLogs, RunningOutOfMemoryEndsAllInputWithTheFileNamed)
