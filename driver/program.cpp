@@ -18,6 +18,7 @@
 #include "driver/settings.h"
 #include "geo/ip_ranges.h"
 #include "input/line_reader.h"
+#include "report/dashboard.h"
 #include "report/report_registry.h"
 #include "report/report_writer.h"
 #include "stats/build_phase.h"
@@ -141,7 +142,7 @@ void read_input(const std::vector<open_input_file>& files, const std::tm& now)
 bool build_statistics()
 {
     for (const build_step& step : build_steps()) {
-        if (step.run_switch && !(settings.*step.run_switch))
+        if (!step_runs(step, settings))
             continue;
         phase(step.phase_message);
         if (step.build && step.build() != 0)
@@ -166,6 +167,21 @@ void print_reports()
         if (report.writer)
             report.writer(path, settings.OutputFormat);
     }
+}
+
+// The dashboard page (--dashboard), after the reports it links to. Its file
+// name is placed like a report's, beside them.
+void write_dashboard_page()
+{
+    if (!settings.dashboard_file)
+        return;
+    phase("Print dashboard");
+    dashboard_run run;
+    run.lines_read = lines_read;
+    if (settings.InputFile)
+        run.inputs.push_back(*settings.InputFile);
+    run.inputs.insert(run.inputs.end(), settings.input_operands.begin(), settings.input_operands.end());
+    write_dashboard(report_path_for(settings.dashboard_file), run);
 }
 
 }  // namespace
@@ -200,6 +216,7 @@ int run_program(int argc, char* argv[])
 
     report_time = std::time(nullptr);  // the time every report shows
     print_reports();
+    write_dashboard_page();
 
     phase("End of program");
     return 0;

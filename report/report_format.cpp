@@ -145,3 +145,83 @@ bool append_formatted(std::string& out, const char* format, va_list args)
         out.resize(start);
     return handled;
 }
+
+namespace {
+
+constexpr std::string_view replacement_character = "\uFFFD";
+constexpr std::string_view ellipsis = "\u2026";
+
+// The length of the UTF-8 sequence that starts `text`, or 0 when its first
+// bytes do not form one (overlong forms and surrogates included).
+std::size_t utf8_sequence_length(std::string_view text)
+{
+    const auto byte = [text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+void append_ascii_character(std::string& out, char c)
+{
+    switch (c) {
+    case '&': out += "&amp;"; break;
+    case '<': out += "&lt;"; break;
+    case '>': out += "&gt;"; break;
+    case '"': out += "&quot;"; break;
+    case '\'': out += "&#39;"; break;
+    case '\t': out += ' '; break;
+    default:
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            out += replacement_character;
+        else
+            out += c;
+    }
+}
+
+}  // namespace
+
+void append_markup_text(std::string& out, std::string_view text, std::size_t max_characters)
+{
+    std::size_t characters = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (characters++ == max_characters) {
+            out += ellipsis;
+            return;
+        }
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            append_ascii_character(out, text[i++]);
+            continue;
+        }
+        const std::size_t length = utf8_sequence_length(text.substr(i));
+        // U+0080 to U+009F are control characters too.
+        const bool control = length == 2 && static_cast<unsigned char>(text[i]) == 0xC2 &&
+                             static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (length == 0 || control)
+            out += replacement_character;
+        else
+            out.append(text.substr(i, length));
+        i += length == 0 ? 1 : length;
+    }
+}

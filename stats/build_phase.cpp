@@ -20,17 +20,20 @@ namespace {
 
 using S = program_settings;
 
+constexpr auto dashboard = dashboard_use::reads;
+constexpr auto no_dashboard = dashboard_use::no;
+
 const build_step steps[] = {
-    {"Build general information", nullptr, build_general_information},
-    {"Build domains information (envelopes)", &S::PrintEnvDomInfo, build_envelope_domain_statistics},
-    {"Build domains information (relays)", &S::PrintRelDomInfo, build_relay_domain_statistics},
-    {"Build envelope senders/recipients information", &S::PrintEnvInfo, build_envelope_statistics},
-    {"Build relays information", &S::PrintRelInfo, build_relay_statistics},
-    {"Build ruleset rejects information", &S::PrintRlrRejInfo, build_ruleset_statistics},
-    {"Build milter rejects information", &S::PrintMilRejInfo, build_milter_statistics},
-    {"Build summary information (relays)", &S::PrintSumInfoRelays, build_relay_summary},
-    {"Build summary information (recipients)", &S::PrintSumInfoRecipients, build_recipient_summary},
-    {"Build messages/rejects statistics", &S::PrintMsgRejStat, build_msg_rej_statistics},
+    {"Build general information", nullptr, build_general_information, dashboard},
+    {"Build domains information (envelopes)", &S::PrintEnvDomInfo, build_envelope_domain_statistics, dashboard},
+    {"Build domains information (relays)", &S::PrintRelDomInfo, build_relay_domain_statistics, no_dashboard},
+    {"Build envelope senders/recipients information", &S::PrintEnvInfo, build_envelope_statistics, dashboard},
+    {"Build relays information", &S::PrintRelInfo, build_relay_statistics, dashboard},
+    {"Build ruleset rejects information", &S::PrintRlrRejInfo, build_ruleset_statistics, dashboard},
+    {"Build milter rejects information", &S::PrintMilRejInfo, build_milter_statistics, dashboard},
+    {"Build summary information (relays)", &S::PrintSumInfoRelays, build_relay_summary, no_dashboard},
+    {"Build summary information (recipients)", &S::PrintSumInfoRecipients, build_recipient_summary, no_dashboard},
+    {"Build messages/rejects statistics", &S::PrintMsgRejStat, build_msg_rej_statistics, no_dashboard},
 };
 
 }  // namespace
@@ -38,6 +41,13 @@ const build_step steps[] = {
 std::span<const build_step> build_steps()
 {
     return steps;
+}
+
+bool step_runs(const build_step& step, const program_settings& run)
+{
+    if (!step.run_switch || run.*step.run_switch)
+        return true;
+    return step.dashboard == dashboard_use::reads && run.dashboard_file.has_value();
 }
 
 int build_each_host(const char* (*build_host)(host_info& host), const char* no_memory)
