@@ -232,16 +232,18 @@ std::string input_text(const dashboard_run& run)
     return out;
 }
 
-// The time window of --since, --until and --day, when one is set.
+// The time window of --since, --until and --day, when one is set (any
+// time, the epoch included).
 std::string window_text()
 {
+    const auto when = [](long long time) { return escaped(time_text(static_cast<std::time_t>(time))); };
     const auto& start = settings.window_start;
     const auto& end = settings.window_end;
     if (start && end)
-        return time_or_none(*start) + " to " + time_or_none(*end);
+        return when(*start) + " to " + when(*end);
     if (start)
-        return "from " + time_or_none(*start);
-    return "before " + time_or_none(*end);
+        return "from " + when(*start);
+    return "before " + when(*end);
 }
 
 std::string generated_text()
