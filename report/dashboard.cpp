@@ -80,6 +80,29 @@ const detail_view domain_view{&S::PrintEnvDomInfo, "domL2nam", &S::OutputEnvDomB
 const detail_view ruleset_view{&S::PrintRlrRejInfo, "rulcnt", nullptr};
 const detail_view milter_view{&S::PrintMilRejInfo, "milrelrsnnam", &S::OutputRejectsByReasonName};
 
+// A file name or fragment for an href: every byte but letters, digits, "-",
+// ".", "_", "~" (and "/" in a file name) percent-encoded, so the link holds
+// nothing an attribute or a URL would read as syntax. Browsers decode the
+// fragment before they look for the report's anchor name.
+std::string url_text(std::string_view text, bool keep_slash)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~' || (keep_slash && c == '/');
+        if (plain) {
+            out += c;
+        } else {
+            out += '%';
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        }
+    }
+    return out;
+}
+
 const report_entry* registry_row(int S::*report_switch)
 {
     for (const report_entry& row : report_entries())
@@ -103,14 +126,14 @@ std::string detail_href(const detail_view& view, const host_info& host)
         if (settings.SplitHtmlOutput == 1) {
             if (!view.split_file || !(settings.*view.split_file))
                 return {};
-            return html_attribute((settings.*view.split_file)->c_str());
+            return url_text(*(settings.*view.split_file), true);
         }
         if (settings.SplitHtmlOutput != 0)
             return {};
     }
-    std::string href = html_attribute((settings.*row->file_name)->c_str());
+    std::string href = url_text(*(settings.*row->file_name), true);
     if (html)
-        href += '#' + html_attribute(host.host_name.c_str()) + (view.anchor_suffix ? view.anchor_suffix : "");
+        href += '#' + url_text(host.host_name + (view.anchor_suffix ? view.anchor_suffix : ""), false);
     return href;
 }
 

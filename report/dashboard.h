@@ -7,7 +7,8 @@
 // recipients, relays, sender and recipient domains and reject reasons, linked
 // to the detail reports written in the same run. Reads the built statistics
 // of every used host (never changes them) and the settings; every log text is
-// escaped with append_markup_text, host names in links with html_attribute.
+// escaped with append_markup_text; file and host names in links are
+// percent-encoded.
 #pragma once
 
 #include <cstddef>
