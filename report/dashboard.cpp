@@ -158,7 +158,7 @@ h1{font-size:1.5rem;margin:.25rem 0}
 h2{font-size:1.3rem;margin:1.5rem 0 .25rem;padding-top:.5rem;border-top:2px solid var(--line)}
 h3{font-size:1rem;margin:1rem 0 .5rem;color:var(--muted)}
 .generated,.span{color:var(--muted);margin:.25rem 0}
-.facts{display:grid;grid-template-columns:repeat(auto-fill,minmax(min(100%,15rem),1fr));gap:.5rem;margin:.75rem 0;padding:0;list-style:none}
+.facts{display:grid;grid-template-columns:repeat(auto-fill,minmax(min(100%,11rem),1fr));gap:.5rem;margin:.75rem 0;padding:0;list-style:none}
 .facts li{background:var(--card);border:1px solid var(--line);border-radius:6px;padding:.4rem .6rem}
 .fact-label{display:block;font-size:.75rem;color:var(--muted);text-transform:uppercase;letter-spacing:.04em}
 .fact-value{overflow-wrap:anywhere}
@@ -174,9 +174,9 @@ figure{margin:0;background:var(--card);border:1px solid var(--line);border-radiu
 figcaption{font-size:.85rem}
 .chart-title{font-weight:600}
 svg.chart{display:block;width:100%;height:auto}
-svg text{fill:var(--fg);font-size:12px;font-family:inherit}
-svg text.tick,svg text.value{fill:var(--muted);font-size:11px}
-svg text.axis-title{fill:var(--muted);font-size:12px}
+svg text{fill:var(--fg);font-size:13px;font-family:inherit}
+svg text.tick,svg text.value{fill:var(--muted);font-size:12px}
+svg text.axis-title{fill:var(--muted);font-size:13px}
 svg .grid{stroke:var(--grid);stroke-width:1}
 svg .axis{stroke:var(--muted);stroke-width:1}
 .series-1{fill:var(--s1)}
