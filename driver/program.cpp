@@ -123,7 +123,8 @@ std::vector<open_input_file> open_inputs()
     return inputs;
 }
 
-void read_input(const std::vector<open_input_file>& files, const std::tm& now)
+// Returns the number of lines outside the time window.
+std::uint64_t read_input(const std::vector<open_input_file>& files, const std::tm& now)
 {
     std::vector<log_input> inputs;
     for (const open_input_file& file : files)
@@ -136,6 +137,7 @@ void read_input(const std::vector<open_input_file>& files, const std::tm& now)
     if (window.is_set())
         verbose_message(format_message("%lu lines outside the time window\n", static_cast<unsigned long>(outside)));
     verbose_message(format_message("%lu hosts found\n", static_cast<unsigned long>(hosts_found)));
+    return outside;
 }
 
 // False when a build step ran out of memory.
@@ -171,16 +173,16 @@ void print_reports()
 
 // The dashboard page (--dashboard), after the reports it links to. Its file
 // name is placed like a report's, beside them.
-void write_dashboard_page()
+void write_dashboard_page(const std::vector<open_input_file>& files, std::uint64_t outside_window)
 {
     if (!settings.dashboard_file)
         return;
     phase("Print dashboard");
     dashboard_run run;
     run.lines_read = lines_read;
-    if (settings.InputFile)
-        run.inputs.push_back(*settings.InputFile);
-    run.inputs.insert(run.inputs.end(), settings.input_operands.begin(), settings.input_operands.end());
+    run.lines_outside_window = static_cast<unsigned long>(outside_window);
+    for (const open_input_file& file : files)
+        run.inputs.push_back(file.name);
     write_dashboard(report_path_for(settings.dashboard_file), run);
 }
 
@@ -209,14 +211,14 @@ int run_program(int argc, char* argv[])
     if (settings.PrintCountryIPInfo)
         load_ip_databases();
 
-    read_input(inputs, now);
+    const std::uint64_t outside_window = read_input(inputs, now);
 
     if (!build_statistics())
         return 1;
 
     report_time = std::time(nullptr);  // the time every report shows
     print_reports();
-    write_dashboard_page();
+    write_dashboard_page(inputs, outside_window);
 
     phase("End of program");
     return 0;

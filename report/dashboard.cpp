@@ -300,7 +300,8 @@ std::string page_header(const dashboard_run& run)
     out += fact("Lines read", grouped(static_cast<double>(run.lines_read)));
     out += fact("Input", input_text(run));
     if (settings.window_start || settings.window_end)
-        out += fact("Time window", window_text());
+        out += fact("Time window", window_text() + "; " + grouped(static_cast<double>(run.lines_outside_window)) +
+                                       " lines outside");
     out += "</ul>\n</header>\n";
     return out;
 }

@@ -19,7 +19,8 @@
 // from the input phase.
 struct dashboard_run {
     unsigned long lines_read = 0;
-    std::vector<std::string> inputs;  // input files in reading order; empty: standard input
+    unsigned long lines_outside_window = 0;  // of those, left out by the time window
+    std::vector<std::string> inputs;         // input names in reading order; empty: standard input
 };
 
 // Writes the page to `path` (standard output when empty). Returns 0, or 1

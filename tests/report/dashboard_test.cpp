@@ -232,11 +232,12 @@ void build_everything()
         ASSERT_EQ(step.build(), 0) << step.phase_message;
 }
 
-std::string dashboard_page()
+std::string dashboard_page(unsigned long outside_window = 0)
 {
     const fs::path path = fs::temp_directory_path() / ("quelm_dashboard_test_" + std::to_string(::getpid()) + ".html");
     dashboard_run run;
     run.lines_read = 12;
+    run.lines_outside_window = outside_window;
     EXPECT_EQ(write_dashboard(path.string(), run), 0);
     std::string page = test_support::read_file(path);
     fs::remove(path);
@@ -422,10 +423,10 @@ TEST(DashboardPage, TheHeaderShowsTheRunAndTheTimeWindowWhenSet)
     EXPECT_EQ(page.find("Time window"), std::string::npos);
     settings.window_start = 0;
     settings.window_end = 86400;
-    page = dashboard_page();
+    page = dashboard_page(3);
     settings = program_settings{};
     const std::string from = time_text(0), to = time_text(86400);
-    EXPECT_NE(page.find("Time window</span> <span class=\"fact-value\">" + from + " to " + to + "</span>"),
+    EXPECT_NE(page.find("Time window</span> <span class=\"fact-value\">" + from + " to " + to + "; 3 lines outside</span>"),
               std::string::npos);
 }
 
