@@ -274,21 +274,6 @@ TEST(DashboardPage, TopTablesShowTheTenLargestCountsWhateverTheTableOrder)
     EXPECT_EQ(dashboard_page(), page);
 }
 
-TEST(DashboardPage, EqualCountsAreOrderedByName)
-{
-    std::string log;
-    for (const char* sender : {"c@x.example", "a@x.example", "b@x.example"}) {
-        const std::string queue = std::string("q") + sender[0];
-        log += "Dec  1 09:00:00 mx1 sm-mta[1]: " + queue + ": from=<" + sender +
-               ">, size=10, class=0, nrcpts=1, proto=ESMTP, relay=r.example [192.0.2.1]\n";
-        log += "Dec  1 09:00:01 mx1 sm-mta[1]: " + queue + ": to=<u@mx1.example>, delay=00:00:01, mailer=local, stat=Sent\n";
-    }
-    test_support::read_log_text(log);
-    build_everything();
-    EXPECT_EQ(first_column(dashboard_page(), "senders"),
-              (std::vector<std::string>{"a@x.example", "b@x.example", "c@x.example"}));
-}
-
 // Each way of writing the reports, and the links the page then has.
 TEST(DashboardPage, LinksGoToTheDetailReportsWrittenInTheSameRun)
 {
@@ -438,14 +423,6 @@ TEST(DashboardPage, AnEmptyRunSaysSo)
     EXPECT_NE(page.find("No log entries were read."), std::string::npos);
     EXPECT_NE(page.find("<span class=\"fact-value\">none</span>"), std::string::npos);
     EXPECT_EQ(page.find("<section"), std::string::npos);
-}
-
-TEST(DashboardPage, AFileThatCannotBeOpenedIsReported)
-{
-    dashboard_run run;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(write_dashboard("/nonexistent-folder/dashboard.html", run), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: cannot open dashboard file!\n");
 }
 
 }  // namespace
