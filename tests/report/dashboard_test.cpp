@@ -174,7 +174,8 @@ std::string senders_log(int count, const std::string& host = "mx1")
     int id = 0;
     for (int k = 1; k <= count; ++k) {
         for (int n = 0; n < k; ++n, ++id) {
-            const std::string queue = "q" + std::to_string(id);
+            std::string queue = "q";
+            queue += std::to_string(id);
             log += "Dec  1 09:00:00 " + host + " sm-mta[1]: " + queue + ": from=<s" + std::to_string(k) +
                    "@x.example>, size=10, class=0, nrcpts=1, proto=ESMTP, relay=r.example [192.0.2.1]\n";
             log += "Dec  1 09:00:01 " + host + " sm-mta[1]: " + queue +
