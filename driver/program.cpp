@@ -8,11 +8,16 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "driver/command_line.h"
 #include "driver/config_file.h"
 #include "driver/messages.h"
 #include "driver/settings.h"
+#include "export/json_export.h"
+#include "export/prometheus_export.h"
+#include "export/run_facts.h"
 #include "geo/ip_ranges.h"
 #include "input/line_reader.h"
 #include "report/report_registry.h"
@@ -93,8 +98,9 @@ void read_input(std::FILE* input, const std::tm& now)
     verbose_message(format_message("%lu hosts found\n", static_cast<unsigned long>(hosts_found)));
 }
 
-// False when a build step ran out of memory.
-bool build_statistics()
+// False when a build step ran out of memory. The steps that ran are noted
+// in `facts`.
+bool build_statistics(run_facts& facts)
 {
     for (const build_step& step : build_steps()) {
         if (step.run_switch && !(settings.*step.run_switch))
@@ -102,8 +108,49 @@ bool build_statistics()
         phase(step.phase_message);
         if (step.build && step.build() != 0)
             return false;
+        facts.built_steps.push_back(step.build);
     }
     return true;
+}
+
+// The input files in reading order, "-" for standard input.
+std::vector<std::string> input_names()
+{
+    std::vector<std::string> names;
+    if (settings.InputFile)
+        names.push_back(*settings.InputFile);
+    names.insert(names.end(), settings.input_operands.begin(), settings.input_operands.end());
+    if (names.empty())
+        names.emplace_back("-");
+    return names;
+}
+
+void complete_run_facts(run_facts& facts)
+{
+    facts.program_version = program_version;
+    facts.inputs = input_names();
+    facts.window_start = settings.window_start;
+    facts.window_end = settings.window_end;
+    facts.run_time = report_time;
+    facts.lines_read = lines_read;
+}
+
+// The JSON document shows the tables in the builders' order, so it is
+// written before the reports sort them. False when it could not be written.
+bool write_json(const run_facts& facts)
+{
+    if (!settings.json_file)
+        return true;
+    phase("Print JSON export");
+    return write_json_export(*settings.json_file, facts);
+}
+
+bool write_prometheus(const run_facts& facts)
+{
+    if (!settings.prometheus_file)
+        return true;
+    phase("Print Prometheus export");
+    return write_prometheus_export(*settings.prometheus_file, facts);
 }
 
 void print_reports()
@@ -151,12 +198,16 @@ int run_program(int argc, char* argv[])
 
     read_input(input.get(), now);
 
-    if (!build_statistics())
+    run_facts facts;
+    if (!build_statistics(facts))
         return 1;
 
     report_time = std::time(nullptr);  // the time every report shows
+    complete_run_facts(facts);
+    bool exports_written = write_json(facts);
     print_reports();
+    exports_written = write_prometheus(facts) && exports_written;
 
     phase("End of program");
-    return 0;
+    return exports_written ? 0 : 1;
 }
