@@ -5,21 +5,15 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-// Bytes that nlohmann-json writes unchanged inside a string.
-bool is_plain(unsigned char c)
+// 1 for a byte that nlohmann-json would escape or check as UTF-8.
+inline unsigned not_plain(unsigned char c)
 {
-    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
-}
-
-bool all_plain(std::string_view text)
-{
-    for (char c : text)
-        if (!is_plain(static_cast<unsigned char>(c)))
-            return false;
-    return true;
+    return static_cast<unsigned>(c < 0x20) | static_cast<unsigned>(c >= 0x80) | static_cast<unsigned>(c == '"') |
+           static_cast<unsigned>(c == '\\');
 }
 
 bool is_continuation(unsigned char c)
@@ -55,13 +49,6 @@ std::size_t utf8_sequence_length(std::string_view text, std::size_t at)
         return 4;
     }
     return 0;
-}
-
-void append_base64_object(std::string& out, std::string_view text)
-{
-    out += "{\"base64\":\"";
-    out += base64_encoded(text);
-    out += "\"}";
 }
 
 }  // namespace
@@ -105,16 +92,35 @@ std::string base64_encoded(std::string_view text)
     return out;
 }
 
+bool is_plain_json_text(std::string_view text)
+{
+    unsigned bad = 0;
+    for (char c : text)
+        bad |= not_plain(static_cast<unsigned char>(c));
+    return bad == 0;
+}
+
+measured_text measure_text(const char* text)
+{
+    const std::size_t length = std::strlen(text);
+    return {length, is_plain_json_text(std::string_view(text, length))};
+}
+
+std::string json_value_of_text(std::string_view text)
+{
+    if (is_valid_utf8(text))
+        return nlohmann::ordered_json(std::string(text)).dump();
+    return "{\"base64\":\"" + base64_encoded(text) + "\"}";
+}
+
 void append_json_text(std::string& out, std::string_view text)
 {
-    if (all_plain(text)) {
+    if (is_plain_json_text(text)) {
         out += '"';
         out += text;
         out += '"';
-    } else if (is_valid_utf8(text)) {
-        out += nlohmann::ordered_json(std::string(text)).dump();
     } else {
-        append_base64_object(out, text);
+        out += json_value_of_text(text);
     }
 }
 

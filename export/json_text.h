@@ -3,9 +3,10 @@
 // {"base64": "..."} of its bytes (standard alphabet, padded). An absent text
 // (a null pointer) is null, an empty one "". Strings are escaped by
 // nlohmann-json; a text of printable ASCII without quote or backslash, which
-// that escaping leaves as it is, is copied directly.
+// that escaping leaves as it is, is copied directly (the common case).
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -18,6 +19,21 @@ bool is_valid_utf8(std::string_view text);
 
 // The bytes of `text` in base64 (RFC 4648, with padding).
 std::string base64_encoded(std::string_view text);
+
+// True when every byte is printable ASCII other than '"' and '\': the JSON
+// string is then the text in quotes.
+bool is_plain_json_text(std::string_view text);
+
+// The length of a terminated text, and whether it is plain as above, in
+// one pass.
+struct measured_text {
+    std::size_t length;
+    bool plain;
+};
+measured_text measure_text(const char* text);
+
+// The JSON value of a text that is not plain (see above).
+std::string json_value_of_text(std::string_view text);
 
 // Appends the JSON value of `text` to `out` (see above).
 void append_json_text(std::string& out, std::string_view text);

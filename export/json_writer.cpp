@@ -1,6 +1,6 @@
 // The streaming JSON writer: punctuation, numbers and the hand-over of the
 // buffer. Its input is the program's statistics (trusted); texts go through
-// append_json_text.
+// the rule of json_text.h.
 #include "export/json_writer.h"
 
 #include <charconv>
@@ -10,18 +10,27 @@
 
 namespace {
 
-constexpr std::size_t flush_size = std::size_t{1} << 20;
+constexpr std::size_t buffer_size = std::size_t{1} << 20;
 constexpr double exact_integer_limit = 9007199254740992.0;  // 2^53
 
-template <class Integer>
-void append_integer(std::string& out, Integer value)
+}  // namespace
+
+json_writer::json_writer(export_file& out) : out_(out), buffer_(buffer_size)
 {
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, result.ptr);
 }
 
-}  // namespace
+void json_writer::flush()
+{
+    out_.write(std::string_view(buffer_.data(), used_));
+    used_ = 0;
+}
+
+void json_writer::make_room(std::size_t size)
+{
+    flush();
+    if (size > buffer_.size())
+        buffer_.resize(size);
+}
 
 void json_writer::before_value()
 {
@@ -33,108 +42,123 @@ void json_writer::before_value()
         return;
     level& current = levels_.back();
     if (!current.first)
-        buffer_ += ',';
+        put(',');
     current.first = false;
     if (current.one_per_line)
-        buffer_ += '\n';
-}
-
-void json_writer::flush_when_full()
-{
-    if (buffer_.size() >= flush_size) {
-        out_.write(buffer_);
-        buffer_.clear();
-    }
+        put('\n');
 }
 
 void json_writer::begin_object()
 {
     before_value();
-    buffer_ += '{';
+    put('{');
     levels_.push_back({});
 }
 
 void json_writer::end_object()
 {
-    buffer_ += '}';
+    put('}');
     levels_.pop_back();
-    flush_when_full();
 }
 
 void json_writer::begin_array(bool one_per_line)
 {
     before_value();
-    buffer_ += '[';
+    put('[');
     levels_.push_back({true, one_per_line});
 }
 
 void json_writer::end_array()
 {
     if (levels_.back().one_per_line && !levels_.back().first)
-        buffer_ += '\n';
-    buffer_ += ']';
+        put('\n');
+    put(']');
     levels_.pop_back();
-    flush_when_full();
 }
 
 void json_writer::key(std::string_view name)
 {
     before_value();
-    buffer_ += '"';
-    buffer_ += name;
-    buffer_ += "\":";
+    char* at = room(name.size() + 3);
+    *at++ = '"';
+    std::memcpy(at, name.data(), name.size());
+    at += name.size();
+    *at++ = '"';
+    *at = ':';
     after_key_ = true;
 }
 
 void json_writer::text(const char* text)
 {
+    if (text == nullptr) {
+        null();
+        return;
+    }
     before_value();
-    append_json_text(buffer_, text);
+    const measured_text measured = measure_text(text);
+    const std::string_view view(text, measured.length);
+    if (!measured.plain) {
+        put(json_value_of_text(view));
+        return;
+    }
+    char* at = room(view.size() + 2);
+    *at++ = '"';
+    std::memcpy(at, view.data(), view.size());
+    at[view.size()] = '"';
 }
 
 void json_writer::text(std::string_view text)
 {
     before_value();
-    append_json_text(buffer_, text);
+    if (!is_plain_json_text(text)) {
+        put(json_value_of_text(text));
+        return;
+    }
+    put('"');
+    put(text);
+    put('"');
 }
 
 void json_writer::number(std::uint64_t value)
 {
     before_value();
-    append_integer(buffer_, value);
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    put(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
 }
 
 void json_writer::number(std::int64_t value)
 {
     before_value();
-    append_integer(buffer_, value);
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    put(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
 }
 
 void json_writer::number(double value)
 {
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < exact_integer_limit) {
+        number(static_cast<std::int64_t>(value));
+        return;
+    }
     before_value();
-    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < exact_integer_limit)
-        append_integer(buffer_, static_cast<std::int64_t>(value));
-    else
-        buffer_ += nlohmann::ordered_json(value).dump();
+    put(nlohmann::ordered_json(value).dump());
 }
 
 void json_writer::null()
 {
     before_value();
-    buffer_ += "null";
+    put("null");
 }
 
 void json_writer::tree(const nlohmann::ordered_json& value)
 {
     before_value();
-    buffer_ += value.dump();
-    flush_when_full();
+    put(value.dump());
 }
 
 void json_writer::finish()
 {
-    buffer_ += '\n';
-    out_.write(buffer_);
-    buffer_.clear();
+    put('\n');
+    flush();
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +18,7 @@
 
 class json_writer {
 public:
-    explicit json_writer(export_file& out) : out_(out) {}
+    explicit json_writer(export_file& out);
 
     void begin_object();
     void end_object();
@@ -25,7 +26,7 @@ public:
     void end_array();
     void key(std::string_view name);
 
-    void text(const char* text);
+    void text(const char* text);  // null: null
     void text(std::string_view text);
     void number(std::uint64_t value);
     void number(std::int64_t value);
@@ -44,10 +45,23 @@ private:
         bool one_per_line = false;
     };
     void before_value();
-    void flush_when_full();
+    void flush();
+    // Room for `size` more bytes at the end of the buffer.
+    char* room(std::size_t size)
+    {
+        if (used_ + size > buffer_.size())
+            make_room(size);
+        char* at = buffer_.data() + used_;
+        used_ += size;
+        return at;
+    }
+    void make_room(std::size_t size);
+    void put(std::string_view text) { std::memcpy(room(text.size()), text.data(), text.size()); }
+    void put(char c) { *room(1) = c; }
 
     export_file& out_;
-    std::string buffer_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
     std::vector<level> levels_;
     bool after_key_ = false;
 };
