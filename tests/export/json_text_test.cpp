@@ -130,8 +130,9 @@ TEST(JsonText, ValuesReadBackToTheirBytes)
             const std::string encoded = back.at("base64").get<std::string>();
             ASSERT_EQ(encoded, base64_encoded(text));
         }
-        if (is_plain_json_text(text))
+        if (is_plain_json_text(text)) {
             ASSERT_EQ(out, "\"" + text + "\"");
+        }
     }
 }
 
