@@ -17,20 +17,20 @@ namespace {
 
 constexpr std::size_t line_head_limit = 511;
 
-// The value as written between the quotes: unchanged when it holds neither
-// a backslash nor a single quote, else with both escaped by a backslash.
-std::string quoted_value(std::string_view text)
+// Appends the value as written between the quotes: unchanged when it holds
+// neither a backslash nor a single quote, else with both escaped by a
+// backslash. `Out` has append(const char*, size_t).
+template <class Out>
+void append_value(Out& out, std::string_view text)
 {
-    if (text.find_first_of("\\'") == std::string_view::npos)
-        return std::string(text);
-    std::string escaped;
-    escaped.reserve(text.size() + 8);
-    for (char c : text) {
-        if (c == '\\' || c == '\'')
-            escaped += '\\';
-        escaped += c;
+    std::size_t start = 0;
+    for (std::size_t at = text.find_first_of("\\'"); at != std::string_view::npos;
+         at = text.find_first_of("\\'", start)) {
+        out.append(text.data() + start, at - start);
+        out.append(text[at] == '\\' ? "\\\\" : "\\'", 2);
+        start = at + 1;
     }
-    return escaped;
+    out.append(text.data() + start, text.size() - start);
 }
 
 // The host, date and sender fields that open a line: together they keep
@@ -43,25 +43,27 @@ public:
     {
         if (full_)
             return;
-        const std::string field = std::string(separator) + key + "='";
-        if (text_.size() + field.size() > line_head_limit) {
+        const std::size_t field_start = text_.size();
+        text_ += separator;
+        text_ += key;
+        text_ += "='";
+        if (text_.size() > line_head_limit) {
+            text_.resize(field_start);
             full_ = true;
             return;
         }
-        text_ += field;
-        const std::string quoted = quoted_value(text_or_null(value));
-        const std::size_t room = line_head_limit - text_.size();
-        std::size_t kept = quoted.size();
-        if (kept > room) {
+        const std::size_t value_start = text_.size();
+        append_value(text_, text_or_null(value));
+        if (text_.size() > line_head_limit) {
             full_ = true;
-            kept = room;
+            std::size_t kept = line_head_limit;
             std::size_t backslashes = 0;
-            while (backslashes < kept && quoted[kept - 1 - backslashes] == '\\')
+            while (kept - backslashes > value_start && text_[kept - 1 - backslashes] == '\\')
                 ++backslashes;
             if (backslashes % 2 == 1)
                 --kept;  // the cut would split an escape pair
+            text_.resize(kept);
         }
-        text_.append(quoted, 0, kept);
         text_ += '\'';
     }
 
@@ -70,6 +72,12 @@ public:
 private:
     std::string text_;
     bool full_ = false;
+};
+
+// Writes straight into the report.
+struct report_appender {
+    report_file& out;
+    void append(const char* text, std::size_t length) { out.write(std::string_view(text, length)); }
 };
 
 void write_line_head(report_file& out, const host_info& host, const msg_rej_stat& record)
@@ -84,10 +92,11 @@ void write_line_head(report_file& out, const host_info& host, const msg_rej_stat
 // " key='value'".
 void write_field(report_file& out, const char* key, const char* value)
 {
+    report_appender to{out};
     out.write(" ");
     out.write(key);
     out.write("='");
-    out.write(quoted_value(text_or_null(value)));
+    append_value(to, text_or_null(value));
     out.write("'");
 }
 
@@ -98,12 +107,13 @@ void write_relay(report_file& out, const char* key, const char* name, const char
         write_field(out, key, name);
         return;
     }
+    report_appender to{out};
     out.write(" ");
     out.write(key);
     out.write("='");
-    out.write(quoted_value(text_or_null(name)));
+    append_value(to, text_or_null(name));
     out.write(" (");
-    out.write(quoted_value(address));
+    append_value(to, address);
     out.write(")'");
 }
 
