@@ -78,8 +78,15 @@ void json_writer::end_array()
 
 void json_writer::key(std::string_view name)
 {
-    before_value();
-    char* at = room(name.size() + 3);
+    // A key is always inside an object, never right after another key.
+    level& current = levels_.back();
+    const bool comma = !current.first;
+    current.first = false;
+    char* at = room(name.size() + 3 + comma + current.one_per_line);
+    if (comma)
+        *at++ = ',';
+    if (current.one_per_line)
+        *at++ = '\n';
     *at++ = '"';
     std::memcpy(at, name.data(), name.size());
     at += name.size();
