@@ -16,6 +16,9 @@
 #include "driver/config_file.h"
 #include "driver/messages.h"
 #include "driver/settings.h"
+#include "export/json_export.h"
+#include "export/prometheus_export.h"
+#include "export/run_facts.h"
 #include "geo/ip_ranges.h"
 #include "input/line_reader.h"
 #include "report/dashboard.h"
@@ -140,8 +143,9 @@ std::uint64_t read_input(const std::vector<open_input_file>& files, const std::t
     return outside;
 }
 
-// False when a build step ran out of memory.
-bool build_statistics()
+// False when a build step ran out of memory. The steps that ran are noted
+// in `facts`.
+bool build_statistics(run_facts& facts)
 {
     for (const build_step& step : build_steps()) {
         if (!step_runs(step, settings))
@@ -149,8 +153,38 @@ bool build_statistics()
         phase(step.phase_message);
         if (step.build && step.build() != 0)
             return false;
+        facts.built_steps.push_back(step.build);
     }
     return true;
+}
+
+void complete_run_facts(run_facts& facts, const std::vector<open_input_file>& files)
+{
+    facts.program_version = program_version;
+    for (const open_input_file& file : files)  // in reading order, "-" for standard input
+        facts.inputs.push_back(file.stream.get() == stdin ? std::string("-") : file.name);
+    facts.window_start = settings.window_start;
+    facts.window_end = settings.window_end;
+    facts.run_time = report_time;
+    facts.lines_read = lines_read;
+}
+
+// The JSON document shows the tables in the builders' order, so it is
+// written before the reports sort them. False when it could not be written.
+bool write_json(const run_facts& facts)
+{
+    if (!settings.json_file)
+        return true;
+    phase("Print JSON export");
+    return write_json_export(*settings.json_file, facts);
+}
+
+bool write_prometheus(const run_facts& facts)
+{
+    if (!settings.prometheus_file)
+        return true;
+    phase("Print Prometheus export");
+    return write_prometheus_export(*settings.prometheus_file, facts);
 }
 
 void print_reports()
@@ -213,13 +247,17 @@ int run_program(int argc, char* argv[])
 
     const std::uint64_t outside_window = read_input(inputs, now);
 
-    if (!build_statistics())
+    run_facts facts;
+    if (!build_statistics(facts))
         return 1;
 
     report_time = std::time(nullptr);  // the time every report shows
+    complete_run_facts(facts, inputs);
+    bool exports_written = write_json(facts);
     print_reports();
     write_dashboard_page(inputs, outside_window);
+    exports_written = write_prometheus(facts) && exports_written;
 
     phase("End of program");
-    return 0;
+    return exports_written ? 0 : 1;
 }
