@@ -21,7 +21,6 @@
 #include "stats/domain_stats.h"
 #include "stats/envelope_stats.h"
 #include "stats/milter_stats.h"
-#include "stats/msg_rej_stats.h"
 #include "stats/relay_stats.h"
 #include "stats/ruleset_stats.h"
 #include "stats/summary_stats.h"
@@ -271,11 +270,6 @@ void prefetch_texts(const summary_rcpt_stat& r)
     prefetch(r.name);
 }
 
-void prefetch_texts(const msg_rej_stat& r)
-{
-    prefetch(r.envfrom, r.envrcpt, r.relayfrom_ip, r.relayfrom, r.relayto, r.relayto_ip, r.date);
-}
-
 // "name": [ one record per element, each on its own line ].
 template <class Record, class Write>
 void table(json_writer& w, std::string_view name, const std::vector<Record>& records, Write write_record)
@@ -515,23 +509,9 @@ void write_summary_recipient(json_writer& w, const summary_rcpt_stat& r)
     field_number(w, "total", r.total);
 }
 
-void write_msg_rej(json_writer& w, const msg_rej_stat& r)
-{
-    field(w, "envfrom", r.envfrom);
-    field(w, "envrcpt", r.envrcpt);
-    field(w, "relayfrom", r.relayfrom);
-    field(w, "relayfrom_ip", r.relayfrom_ip);
-    field(w, "relayto", r.relayto);
-    field(w, "relayto_ip", r.relayto_ip);
-    field(w, "date", r.date);
-    field_number(w, "accepted", r.accepted);
-    field_number(w, "sent", r.sent);
-    field_number(w, "virus", r.virus);
-    field_number(w, "other", r.other);
-    field_number(w, "rejmilter", r.rejmilter);
-}
-
-// The tables of the steps that ran, in the order the steps run.
+// The tables of the steps that ran, in the order the steps run. The
+// messages/rejects statistics are left out: they repeat the envelope pairs
+// and milter rejects, and their own key='value' file already serves scripts.
 void write_tables(json_writer& w, const host_info& host, const run_facts& facts)
 {
     w.key("tables");
@@ -552,8 +532,6 @@ void write_tables(json_writer& w, const host_info& host, const run_facts& facts)
         table(w, "relay_summary", host.summary.relays, write_summary_relay);
     if (facts.built(build_recipient_summary))
         table(w, "recipient_summary", host.summary.recipients, write_summary_recipient);
-    if (facts.built(build_msg_rej_statistics))
-        table(w, "messages_rejects", host.msg_rej, write_msg_rej);
     w.end_object();
 }
 

@@ -168,44 +168,6 @@ def level_of_line(lines, line):
     return level
 
 
-def read_key_values(line):
-    """key='value' pairs of one line of the messages/rejects file."""
-    pairs = {}
-    i = 0
-    while i < len(line):
-        m = re.match(rb" ?([a-z_]+)='", line[i:])
-        assert m, f"not a key at {line[i:]!r}"
-        i += m.end()
-        value = bytearray()
-        while line[i:i + 1] != b"'":
-            if line[i:i + 1] == b"\\":
-                i += 1
-            value += line[i:i + 1]
-            i += 1
-        pairs[m.group(1).decode()] = bytes(value)
-        i += 1
-    return pairs
-
-
-def check_msg_rej(name, doc, report):
-    lines = [line for line in report.split(b"\n") if line]
-    records = [(host, r) for host in doc["hosts"] for r in host["tables"]["messages_rejects"]]
-    check(len(lines) == len(records), f"{name}: messages/rejects record count")
-    for line, (host, r) in zip(lines, records):
-        kv = read_key_values(line)
-        where = f"{name}: messages/rejects line {line[:60]!r}"
-        check(kv["host"] == text_bytes(host["host"]), where + " host")
-        check(kv["envfrom"] == (text_bytes(r["envfrom"]) or b"(null)"), where + " envfrom")
-        if r["envrcpt"] is not None:
-            check(kv.get("envrcpt") == text_bytes(r["envrcpt"]), where + " envrcpt")
-        relay = text_bytes(r["relayfrom"]) or b"(null)"
-        if r["relayfrom_ip"] is not None:
-            relay += b" (" + text_bytes(r["relayfrom_ip"]) + b")"
-        check(kv["relayfrom"] == relay, where + " relayfrom")
-        for key in ("accepted", "sent", "virus", "other", "rejmilter"):
-            check(int(kv.get(key, b"0")) == r[key], where + " " + key)
-
-
 def label_of(host_bytes):
     """The host label the metrics file gives a host name (see prometheus_export.h)."""
     out = ""
@@ -297,7 +259,7 @@ def run_case(name, binary, log, schema, work):
     jsonschema.Draft202012Validator(schema, format_checker=jsonschema.FormatChecker()).validate(doc)
     check(doc["run"]["inputs"] == [log], f"{name}: inputs")
     check(set(doc["hosts"][0]["tables"]) == {"envelope_domains", "relay_domains", "envelope", "relay", "ruleset_rejects",
-                                             "milter_rejects", "relay_summary", "recipient_summary", "messages_rejects"},
+                                             "milter_rejects", "relay_summary", "recipient_summary"},
           f"{name}: every table built")
     blocks = general_blocks(read("gen.txt"))
     check([text_bytes(h["host"]) for h in doc["hosts"]] == list(blocks), f"{name}: hosts")
@@ -305,7 +267,6 @@ def run_case(name, binary, log, schema, work):
         check_general(name, host, blocks[text_bytes(host["host"])])
     check_domains(name, doc, read("envdom.txt"), "envelope_domains")
     check_domains(name, doc, read("reldom.txt"), "relay_domains")
-    check_msg_rej(name, doc, read("msgrej.txt"))
     lines_read = int(re.search(rb"(\d+) total lines processed", run.stderr).group(1))
     check(doc["run"]["lines_read"] == lines_read, f"{name}: lines read")
     check_prometheus(name, doc, read("run.prom").decode("utf-8"), blocks, lines_read)
