@@ -3,12 +3,15 @@
 #include "export/export_file.h"
 
 #include <cerrno>
+#include <new>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "driver/messages.h"
 
 namespace {
 
@@ -109,4 +112,24 @@ bool export_file::commit()
         temporary_.clear();
     }
     return true;
+}
+
+bool write_export(const std::string& path, const char* what, const std::function<void(export_file&)>& fill)
+{
+    export_file out(path);
+    const char* failure = nullptr;
+    try {
+        if (out) {
+            fill(out);
+            out.commit();
+        }
+    } catch (const std::bad_alloc&) {
+        failure = std::strerror(ENOMEM);
+    }
+    if (out && failure == nullptr)
+        return true;
+    if (failure == nullptr)
+        failure = out.error().c_str();
+    error_message(format_message("ERROR: cannot write %s %s: %s\n", what, path.c_str(), failure));
+    return false;
 }

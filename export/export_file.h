@@ -7,6 +7,7 @@
 // rename) is kept with its errno text; the temporary file is then removed.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -35,3 +36,9 @@ private:
     int fd_ = -1;
     std::string error_;
 };
+
+// Writes one export: `fill` writes the text into the file, which is then
+// moved into place. On any failure (running out of memory included) the
+// message "ERROR: cannot write <what> <path>: <reason>" is written and the
+// result is false; nothing is left at the path that was not there before.
+bool write_export(const std::string& path, const char* what, const std::function<void(export_file&)>& fill);

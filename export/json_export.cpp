@@ -4,11 +4,8 @@
 // the statistic tables are streamed record by record.
 #include "export/json_export.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <new>
 #include <string_view>
 #include <vector>
 
@@ -559,21 +556,8 @@ void write_document(json_writer& w, const run_facts& facts)
 
 bool write_json_export(const std::string& path, const run_facts& facts)
 {
-    export_file out(path);
-    const char* failure = nullptr;
-    try {
-        if (out) {
-            json_writer writer(out);
-            write_document(writer, facts);
-            out.commit();
-        }
-    } catch (const std::bad_alloc&) {
-        failure = std::strerror(ENOMEM);
-    }
-    if (out && failure == nullptr)
-        return true;
-    if (failure == nullptr)
-        failure = out.error().c_str();
-    error_message(format_message("ERROR: cannot write JSON export %s: %s\n", path.c_str(), failure));
-    return false;
+    return write_export(path, "JSON export", [&facts](export_file& out) {
+        json_writer writer(out);
+        write_document(writer, facts);
+    });
 }

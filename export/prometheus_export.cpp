@@ -3,11 +3,8 @@
 // escaped_label_value.
 #include "export/prometheus_export.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstring>
-#include <new>
 
 #include "driver/messages.h"
 #include "export/export_file.h"
@@ -204,20 +201,5 @@ std::string prometheus_text(const run_facts& facts)
 
 bool write_prometheus_export(const std::string& path, const run_facts& facts)
 {
-    export_file out(path);
-    const char* failure = nullptr;
-    try {
-        if (out) {
-            out.write(prometheus_text(facts));
-            out.commit();
-        }
-    } catch (const std::bad_alloc&) {
-        failure = std::strerror(ENOMEM);
-    }
-    if (out && failure == nullptr)
-        return true;
-    if (failure == nullptr)
-        failure = out.error().c_str();
-    error_message(format_message("ERROR: cannot write Prometheus export %s: %s\n", path.c_str(), failure));
-    return false;
+    return write_export(path, "Prometheus export", [&facts](export_file& out) { out.write(prometheus_text(facts)); });
 }

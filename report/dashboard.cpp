@@ -271,13 +271,7 @@ std::string window_text()
 
 std::string generated_text()
 {
-    std::tm local{};
-    localtime_r(&report_time, &local);
-    char generated[64];
-    if (asctime_r(&local, generated) == nullptr)
-        generated[0] = '\0';
-    cut_at_newline(generated);
-    return std::string("Generated at ") + generated + " by QUELM_STAT, version " + program_version;
+    return "Generated at " + report_time_text() + " by QUELM_STAT, version " + program_version;
 }
 
 std::string page_title()

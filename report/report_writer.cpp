@@ -148,7 +148,7 @@ void report_file::write(std::string_view text)
         flush_buffer();
 }
 
-void write_html_header(report_file& out)
+std::string report_time_text()
 {
     std::tm local{};
     localtime_r(&report_time, &local);
@@ -156,6 +156,12 @@ void write_html_header(report_file& out)
     if (asctime_r(&local, generated) == nullptr)
         generated[0] = '\0';
     cut_at_newline(generated);
+    return generated;
+}
+
+void write_html_header(report_file& out)
+{
+    const std::string generated = report_time_text();
     out.write("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n");
     out.print("<HTML>\n  <HEAD>\n    <META http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\n"
               "    <META name=\"Generator\" content=\"QUELM_STAT version %s\">\n",
@@ -164,7 +170,7 @@ void write_html_header(report_file& out)
               "LINK=\"#0000ff\" VLINK=\"#000080\" ALINK=\"#ff0000\">\n",
               settings.body_color.c_str());
     out.print("    <H1>%s</H1>\n", settings.page_heading.c_str());
-    out.print("    <I>Generated at %s by QUELM_STAT, version %s</I>\n", generated, program_version);
+    out.print("    <I>Generated at %s by QUELM_STAT, version %s</I>\n", generated.c_str(), program_version);
     out.write("    <P><HR ALIGN=left NOSHADE WIDTH=\"90%\">\n\n");
 }
 

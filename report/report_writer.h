@@ -38,6 +38,9 @@ inline const char* color()
 // The report time: the driver sets it right before the print phase.
 extern std::time_t report_time;
 
+// report_time as the reports show it: asctime's text without its newline.
+std::string report_time_text();
+
 // An open report. Standard output (for an empty path) is never closed; a
 // file is closed when the object goes away. A write or close that fails
 // (a full disk) is reported as "ERROR: cannot write <token> file!\n"; the
