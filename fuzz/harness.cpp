@@ -1,7 +1,8 @@
 // The shared entry points of the fuzz targets and the hostile-input test.
 // The pipeline runs the phases the way driver/program.cpp orders them, minus
 // the configuration file: settings are set here, every report switch on, and
-// the HTML reports are read back from in-memory files and checked.
+// the HTML reports, the dashboard and the two exports are read back from
+// in-memory files and checked.
 #include "fuzz/harness.h"
 
 #include <sys/mman.h>
@@ -18,10 +19,16 @@
 #include <variant>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "driver/config_file.h"
+#include "export/json_export.h"
+#include "export/prometheus_export.h"
+#include "export/run_facts.h"
 #include "driver/settings.h"
 #include "geo/ip_ranges.h"
 #include "input/line_reader.h"
+#include "report/dashboard.h"
 #include "report/report_registry.h"
 #include "report/report_writer.h"
 #include "stats/build_phase.h"
@@ -39,6 +46,14 @@ struct report_memory {
     int fd;
 };
 std::vector<report_memory> report_memories;
+
+// The memory files of the outputs the long options name (the HTML pass writes them).
+struct extra_outputs {
+    int dashboard = -1;
+    int json = -1;
+    int prometheus = -1;
+};
+extra_outputs extra_memories;
 
 // An anonymous in-memory file holding `text`, rewound; -1 when it cannot be made.
 int memory_file(std::string_view text)
@@ -122,6 +137,11 @@ void set_up_settings(pass_kind kind)
             if (memory.key == name)
                 settings.*text = std::to_string(memory.fd);
     }
+    if (kind == pass_kind::html) {
+        settings.dashboard_file = std::to_string(extra_memories.dashboard);
+        settings.json_file = path_of(extra_memories.json);
+        settings.prometheus_file = path_of(extra_memories.prometheus);
+    }
     settings.OutputOtherReportName = "User statistics report";
     settings.body_color = "E9E5DF";
     settings.header_color = "CCCCCC";
@@ -144,6 +164,36 @@ void check_reports(pass_outcome& outcome)
     }
 }
 
+std::string metrics_fault(std::string_view text);
+std::string dashboard_markup_fault(std::string_view html);
+
+// The dashboard and both exports of the pass, as the driver writes them.
+void write_extra_outputs(run_facts& facts)
+{
+    facts.program_version = program_version;
+    facts.inputs = {"-"};
+    facts.run_time = report_time;
+    facts.lines_read = lines_read;
+    write_json_export(*settings.json_file, facts);
+    write_dashboard(report_path_for(settings.dashboard_file), dashboard_run{lines_read, 0, {}});
+    write_prometheus_export(*settings.prometheus_file, facts);
+}
+
+// The first fault of the extra outputs, or empty: the JSON must parse (UTF-8
+// included), each metrics line must be a comment or a whole sample, and the
+// dashboard may hold no tag that log text brought in.
+std::string extra_outputs_fault()
+{
+    const std::string json = take_memory_file(extra_memories.json);
+    if (json.empty() || !nlohmann::json::accept(json))
+        return "--json: not a JSON document";
+    std::string fault = metrics_fault(take_memory_file(extra_memories.prometheus));
+    if (!fault.empty())
+        return "--prometheus: " + fault;
+    fault = dashboard_markup_fault(take_memory_file(extra_memories.dashboard));
+    return fault.empty() ? fault : "--dashboard: " + fault;
+}
+
 pass_outcome run_pass(pass_kind kind, int fd)
 {
     set_up_settings(kind);
@@ -156,13 +206,15 @@ pass_outcome run_pass(pass_kind kind, int fd)
     outcome.lines_read = lines_read;
     outcome.hosts_found = hosts_found;
     outcome.built = true;
+    run_facts facts;
     for (const build_step& step : build_steps()) {
-        if (step.run_switch && !(settings.*step.run_switch))
+        if (!step_runs(step, settings))
             continue;
         if (step.build && step.build() != 0) {
             outcome.built = false;
             break;
         }
+        facts.built_steps.push_back(step.build);
     }
     if (outcome.built) {
         report_time = 1796558400;  // 2026-12-06 12:00:00 UTC
@@ -178,9 +230,13 @@ pass_outcome run_pass(pass_kind kind, int fd)
             if (report.writer)
                 report.writer(path, settings.OutputFormat);
         }
+        if (kind == pass_kind::html)
+            write_extra_outputs(facts);
     }
     if (kind != pass_kind::ascii)
         check_reports(outcome);
+    if (kind == pass_kind::html && outcome.markup_fault.empty())
+        outcome.markup_fault = extra_outputs_fault();
     // The arena frees its blocks only here; without it memory would grow run after run.
     clear_host_table();
     return outcome;
@@ -252,6 +308,114 @@ std::string fault_at(const char* what, std::string_view html, const char* at, st
     return text;
 }
 
+// A metric or label name: a letter, '_' or ':' first, then those or digits.
+std::size_t name_length(std::string_view text)
+{
+    std::size_t n = 0;
+    while (n < text.size()) {
+        const char c = text[n];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+        if (!letter && !(n > 0 && c >= '0' && c <= '9'))
+            break;
+        ++n;
+    }
+    return n;
+}
+
+// The labels after '{' up to and including '}': name="value" pairs, values
+// with \\, \" and \n escapes only; npos when they are broken.
+std::size_t labels_length(std::string_view text)
+{
+    std::size_t p = 0;
+    while (p < text.size() && text[p] != '}') {
+        const std::size_t name = name_length(text.substr(p));
+        p += name;
+        if (name == 0 || text.substr(p, 2) != "=\"")
+            return std::string_view::npos;
+        for (p += 2; p < text.size() && text[p] != '"'; ++p)
+            if (text[p] == '\\' && (++p == text.size() || (text[p] != '\\' && text[p] != '"' && text[p] != 'n')))
+                return std::string_view::npos;
+        if (p == text.size())
+            return std::string_view::npos;
+        if (++p < text.size() && text[p] == ',')
+            ++p;
+    }
+    return p < text.size() ? p + 1 : std::string_view::npos;
+}
+
+// The first line of a metrics text that is neither a comment nor a whole
+// sample (name, labels, a blank and one value), or empty.
+std::string metrics_fault(std::string_view text)
+{
+    if (text.empty() || text.back() != '\n')
+        return "empty or not ended by a newline";
+    while (!text.empty()) {
+        const std::string_view line = text.substr(0, text.find('\n'));
+        text.remove_prefix(line.size() + 1);
+        if (line.starts_with("# HELP ") || line.starts_with("# TYPE "))
+            continue;
+        std::size_t p = name_length(line);
+        if (p > 0 && p < line.size() && line[p] == '{') {
+            const std::size_t labels = labels_length(line.substr(p + 1));
+            p = labels == std::string_view::npos ? 0 : p + 1 + labels;
+        }
+        if (p == 0 || p + 1 >= line.size() || line[p] != ' ' || line.find(' ', p + 1) != std::string_view::npos)
+            return "broken line: " + std::string(line.substr(0, 80));
+    }
+    return {};
+}
+
+bool is_dashboard_tag(const char* begin, const char* end)
+{
+    static const char* const tags[] = {"!DOCTYPE", "a", "body", "caption", "desc", "div", "figcaption", "figure",
+                                       "footer", "g", "h1", "h2", "h3", "head", "header", "html", "li", "line",
+                                       "main", "meta", "p", "rect", "section", "span", "style", "svg", "table",
+                                       "tbody", "td", "text", "th", "thead", "title", "tr", "ul"};
+    for (const char* tag : tags)
+        if (same_text(begin, end, tag))
+            return true;
+    return false;
+}
+
+// The dashboard's first tag that is not one of its own, its first bare '>'
+// or broken tag (attribute quotes unbalanced), or empty. The style sheet is
+// the program's own text and is skipped.
+std::string dashboard_markup_fault(std::string_view html)
+{
+    const char* p = html.data();
+    const char* const end = p + html.size();
+    while (p < end) {
+        if (*p == '>')
+            return fault_at("bare '>'", html, p, 40);
+        if (*p != '<') {
+            ++p;
+            continue;
+        }
+        const char* open = p;
+        const char* close = open + 1;
+        int quotes = 0;
+        while (close < end && *close != '<' && (*close != '>' || quotes % 2 != 0))
+            quotes += *close++ == '"';
+        if (close == end || *close == '<')
+            return fault_at("broken tag", html, open, 40);
+        const char* name = open[1] == '/' ? open + 2 : open + 1;
+        const char* name_end = name;
+        while (name_end < close && *name_end != ' ')
+            ++name_end;
+        if (!is_dashboard_tag(name, name_end))
+            return fault_at("unknown tag", html, open, 40);
+        p = close + 1;
+        if (starts_with(open, close, "<style>")) {
+            const std::string_view rest(p, static_cast<std::size_t>(end - p));
+            const std::size_t style_end = rest.find("</style>");
+            if (style_end == std::string_view::npos)
+                return fault_at("unclosed style", html, open, 40);
+            p += style_end;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 void prepare(const char* source_dir)
@@ -268,6 +432,7 @@ void prepare(const char* source_dir)
                 name != "OutputBaseDir" && name != "OutputOtherReportName")
                 report_memories.push_back({name, memory_file({})});
         }
+        extra_memories = {memory_file({}), memory_file({}), memory_file({})};
     }
 }
 

@@ -1,5 +1,6 @@
 // The three ways outside text gets into the program, each as one function:
-// a whole run over one log (input, every build step, every report writer),
+// a whole run over one log (input, every build step, every report writer,
+// the dashboard and both exports),
 // the configuration file parser and the two IP range file loaders. The
 // libFuzzer targets and the hostile-input regression test share them, so a
 // saved crash input replays through exactly the code that found it.
@@ -23,7 +24,10 @@ struct pass_outcome {
     std::uint32_t hosts_found = 0;
     bool built = false;             // every build step returned 0
     std::size_t report_files = 0;   // HTML files read back (0 for the ASCII pass)
-    std::string markup_fault;       // "file: what" for the first HTML fault found, else empty
+    // "file: what" for the first HTML fault found, else empty; the HTML pass
+    // also checks its dashboard for markup from the log, its JSON document
+    // for being JSON (UTF-8 included) and its metrics line by line.
+    std::string markup_fault;
 };
 
 // The three passes over one log: ASCII, HTML in single files, HTML split
