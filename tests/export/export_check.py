@@ -5,13 +5,14 @@ For the sample log, the hostile-markup log and a generated spam-shaped log
 the program writes every ASCII report together with --json and --prometheus.
 The JSON document must validate against doc/quelm_stat.schema.json; per host
 its general counters, rates, status texts, hourly and weekly rows must equal
-the general report's lines, its domain tables the domain reports' unsorted
-rows (in order), and its messages/rejects records the key='value' file read
-back. The metrics file must parse with prometheus_client's text parser and
-its figures equal the general report's.
+the general report's lines and its domain tables the domain reports' unsorted
+rows (in order). The metrics file must parse with prometheus_client's text
+parser and its figures equal the general report's.
 
     export_check.py BINARY SOURCE_DIR
 """
+import base64
+import codecs
 import json
 import os
 import re
@@ -36,29 +37,24 @@ def check(condition, what):
 
 def text_bytes(value):
     """The bytes of a text of the document (string or base64 object)."""
-    import base64
-    if value is None:
-        return None
     if isinstance(value, dict):
         return base64.b64decode(value["base64"], validate=True)
-    return value.encode("utf-8")
+    return None if value is None else value.encode("utf-8")
 
 
 def general_blocks(report):
     """host name (bytes) -> list of report lines (bytes) of its block."""
-    blocks = {}
-    current = None
+    blocks, current = {}, None
     for line in report.split(b"\n"):
         if line.startswith(b"host: "):
-            current = line[6:]
-            blocks[current] = []
+            current = blocks[line[6:]] = []
         elif current is not None:
-            blocks[current].append(line)
+            current.append(line)
     return blocks
 
 
 def value_of(lines, label):
-    """The number after "label: " (without the share in parentheses)."""
+    """The figure after "label: " (without the share in parentheses)."""
     for line in lines:
         if line.startswith(label + b": "):
             return line[len(label) + 2:].split(b" (")[0].decode()
@@ -69,121 +65,87 @@ def ctime(unix):
     return time.strftime("%a %b %e %H:%M:%S %Y", time.gmtime(unix)).encode()
 
 
-COUNTERS = [
-    (b"alias table rebuilds", "counters", "alias_rebuilds"),
-    (b"too many hops", "counters", "too_many_hops"),
-    (b"mail loops", "counters", "mail_loops"),
-    (b"other SYSERR", "counters", "other_syserr"),
-    (b"daemon restarts", "counters", "daemon_restarts"),
-    (b"viruses detected", "counters", "viruses"),
-    (b"ruleset based rejections", "counters", "ruleset_rejects"),
-    (b"milter based rejections", "counters", "milter_rejects"),
-    (b"unknown messages", "counters", "unknown_lines"),
-    (b"tls/ssl messages", "counters", "tls_lines"),
-    (b"no-action messages", "counters", "non_active_connections"),
-    (b"other messages", "counters", "other_lines"),
-    (b"from messages (out-of-order)", "counters", "from_out_of_order"),
-    (b"to messages (out-of-order)", "counters", "to_out_of_order"),
-    (b"messages chains", "counters", "message_chains"),
-    (b"ruleset messages (out-of-order)", "counters", "ruleset_out_of_order"),
-    (b"ruleset chains", "counters", "ruleset_chains"),
-    (b"milter messages (out-of-order)", "counters", "milter_out_of_order"),
-    (b"milter chains", "counters", "milter_chains"),
-    (b"inbound connects", "inbound", "connects"),
-    (b"inbound messages", "inbound", "messages"),
-    (b"incoming total size", "inbound", "total_size"),
-    (b"total time (seconds)", "inbound", "total_time"),
-    (b"outbound messages", "outbound", "messages"),
-    (b"outbound messages (sent)", "outbound", "sent"),
-    (b"outbound messages (deferred)", "outbound", "deferred"),
-    (b"outbound messages (queued)", "outbound", "queued"),
-    (b"outbound messages (unknown user)", "outbound", "unknown_user"),
-    (b"outbound messages (host not available)", "outbound", "host_unavailable"),
-    (b"outbound messages (service not available)", "outbound", "service_unavailable"),
-    (b"outbound messages (other error)", "outbound", "other_error"),
-]
-RATES = [
-    (b"incoming average size", "average_size"),
-    (b"incoming messages per hour", "per_hour"),
-    (b"incoming messages per minute", "per_minute"),
-    (b"incoming messages per second", "per_second"),
-]
+# General report label -> (part of the host object, key); the figures of the
+# metrics file named by the same labels, with their family and labels.
+COUNTERS = {part: dict(zip(labels.split(","), keys.split())) for part, labels, keys in [
+    ("counters", "alias table rebuilds,too many hops,mail loops,other SYSERR,daemon restarts,viruses detected,"
+     "ruleset based rejections,milter based rejections,unknown messages,tls/ssl messages,no-action messages,"
+     "other messages,from messages (out-of-order),to messages (out-of-order),messages chains,"
+     "ruleset messages (out-of-order),ruleset chains,milter messages (out-of-order),milter chains",
+     "alias_rebuilds too_many_hops mail_loops other_syserr daemon_restarts viruses ruleset_rejects milter_rejects "
+     "unknown_lines tls_lines non_active_connections other_lines from_out_of_order to_out_of_order message_chains "
+     "ruleset_out_of_order ruleset_chains milter_out_of_order milter_chains"),
+    ("inbound", "inbound connects,inbound messages,incoming total size,total time (seconds)",
+     "connects messages total_size total_time"),
+    ("outbound", "outbound messages,outbound messages (sent),outbound messages (deferred),outbound messages (queued),"
+     "outbound messages (unknown user),outbound messages (host not available),"
+     "outbound messages (service not available),outbound messages (other error)",
+     "messages sent deferred queued unknown_user host_unavailable service_unavailable other_error")]}
+RATES = {"incoming average size": "average_size", "incoming messages per hour": "per_hour",
+         "incoming messages per minute": "per_minute", "incoming messages per second": "per_second"}
+METRICS = [(family, {}, label) for family, label in [
+    ("inbound_messages", "inbound messages"), ("outbound_messages", "outbound messages"),
+    ("inbound_bytes", "incoming total size"), ("inbound_connects", "inbound connects"),
+    ("non_active_connections", "no-action messages"), ("tls_connections", "tls/ssl messages"),
+    ("viruses", "viruses detected"), ("syserrs", "other SYSERR"), ("daemon_restarts", "daemon restarts"),
+    ("deferrals", "outbound messages (deferred)")]] + [
+    ("deliveries", {"status": s.replace(" ", "_").replace("not_available", "unavailable")},
+     f"outbound messages ({s})") for s in ["sent", "deferred", "queued", "unknown user", "host not available",
+                                           "service not available", "other error"]] + [
+    ("deliveries", {"status": "virus"}, "viruses detected"),
+    ("rejects", {"kind": "ruleset"}, "ruleset based rejections"),
+    ("rejects", {"kind": "milter"}, "milter based rejections"),
+    ("lines_not_understood", {"kind": "unknown"}, "unknown messages"),
+    ("lines_not_understood", {"kind": "other"}, "other messages")]
 
 
 def check_general(name, host, lines):
     where = f"{name}: host {host['host']!r}"
-    check(value_of(lines, b"first log entry").encode() == ctime(host["first_entry_unix"]), f"{where}: first entry")
-    check(value_of(lines, b"last log entry").encode() == ctime(host["last_entry_unix"]), f"{where}: last entry")
-    for label, part, key in COUNTERS:
-        check(int(value_of(lines, label)) == host[part][key], f"{where}: {label.decode()}")
-    for label, key in RATES:
-        check(value_of(lines, label) == "%.2f" % host["inbound"][key], f"{where}: {label.decode()}")
+    for end in ("first", "last"):
+        check(value_of(lines, f"{end} log entry".encode()).encode() == ctime(host[f"{end}_entry_unix"]),
+              f"{where}: {end} entry")
+    for part, keys in COUNTERS.items():
+        for label, key in keys.items():
+            check(int(value_of(lines, label.encode())) == host[part][key], f"{where}: {label}")
+    for label, key in RATES.items():
+        check(value_of(lines, label.encode()) == "%.2f" % host["inbound"][key], f"{where}: {label}")
     # Status texts, in order of first appearance.
-    start = lines.index(b"Num   Messages   Status") + 1
     rows = []
-    for line in lines[start:]:
+    for line in lines[lines.index(b"Num   Messages   Status") + 1:]:
         if not line:
             break
         number, count, text = line.split(b": ", 2)
         rows.append((int(count), text))
-    wanted = [(e["count"], text_bytes(e["status"])) for e in host["statuses"]["entries"]]
-    check(rows == wanted, f"{where}: status texts")
-    # Hourly and weekly rows.
-    hours = [line.split() for line in lines if re.match(rb"^\d\d-\d\d\t", line)]
-    check([[int(x) for x in row[1:]] for row in hours] ==
-          [[h["connects"], h["inbound"], h["outbound"], h["rejects"], h["viruses"]] for h in host["hourly"]],
-          f"{where}: hourly rows")
-    days = [line.split() for line in lines if re.match(rb"^(Sun|Mon|Tue|Wed|Thu|Fri|Sat)\t", line)]
-    check([[int(x) for x in row[1:]] for row in days] ==
-          [[d["connects"], d["inbound"], d["outbound"], d["rejects"], d["viruses"]] for d in host["weekly"]],
-          f"{where}: weekly rows")
+    check(rows == [(e["count"], text_bytes(e["status"])) for e in host["statuses"]["entries"]],
+          f"{where}: status texts")
+    for rows_name, pattern in (("hourly", rb"^\d\d-\d\d\t"), ("weekly", rb"^(Sun|Mon|Tue|Wed|Thu|Fri|Sat)\t")):
+        got = [[int(x) for x in line.split()[1:]] for line in lines if re.match(pattern, line)]
+        check(got == [[r["connects"], r["inbound"], r["outbound"], r["rejects"], r["viruses"]] for r in host[rows_name]],
+              f"{where}: {rows_name} rows")
 
 
 def check_domains(name, doc, report, part):
     """The unsorted rows of an ASCII domain report against a domain table."""
     blocks = general_blocks(report)
     for host in doc["hosts"]:
-        lines = blocks[text_bytes(host["host"])]
+        rows, level = [], 0
+        for line in blocks[text_bytes(host["host"])]:
+            m = re.match(rb"^<<< Unsorted list of domains level-(\d)", line)
+            level = int(m.group(1)) if m else level
+            m = re.match(rb"^all=(\d+) send=(\d+) recv=(\d+) milrej=(\d+) (.*)$", line)
+            if m:
+                rows.append((level, [int(x) for x in m.groups()[:4]], m.group(5)))
         for level in (1, 2):
-            rows = []
-            for line in lines:
-                m = re.match(rb"^all=(\d+) send=(\d+) recv=(\d+) milrej=(\d+) (.*)$", line)
-                if m:
-                    rows.append((level_of_line(lines, line), [int(x) for x in m.groups()[:4]], m.group(5)))
             got = [(r[1], r[2]) for r in rows if r[0] == level]
-            table = host["tables"][part][f"level_{level}"]["domains"]
-            wanted = [([d["all"], d["send"], d["recv"], d["milrej"]], text_bytes(d["name"]) or b"(null)") for d in table]
+            wanted = [([d["all"], d["send"], d["recv"], d["milrej"]], text_bytes(d["name"]) or b"(null)")
+                      for d in host["tables"][part][f"level_{level}"]["domains"]]
             check(got == wanted, f"{name}: {part} level {level} of {host['host']!r}")
             check(len(got) > 0 or name == "hostile", f"{name}: {part} level {level} has rows")
 
 
-def level_of_line(lines, line):
-    level = 0
-    for candidate in lines:
-        m = re.match(rb"^<<< Unsorted list of domains level-(\d)", candidate)
-        if m:
-            level = int(m.group(1))
-        if candidate is line:
-            return level
-    return level
-
-
-def label_of(host_bytes):
-    """The host label the metrics file gives a host name (see prometheus_export.h)."""
-    out = ""
-    i = 0
-    while i < len(host_bytes):
-        for length in (1, 2, 3, 4):
-            try:
-                out += host_bytes[i:i + length].decode("utf-8")
-                i += length
-                break
-            except UnicodeDecodeError:
-                continue
-        else:
-            out += "\\x%02X" % host_bytes[i]
-            i += 1
-    return out
+# The host label the metrics file gives a host name (see prometheus_export.h):
+# each byte of an invalid UTF-8 sequence as \xHH.
+codecs.register_error("label", lambda e: ("".join("\\x%02X" % b for b in e.object[e.start:e.end]), e.end))
 
 
 def check_prometheus(name, doc, metrics, blocks, lines_read):
@@ -192,54 +154,25 @@ def check_prometheus(name, doc, metrics, blocks, lines_read):
     for family in families.values():
         check(family.type == "gauge" and family.documentation, f"{name}: {family.name} has help and type")
 
-    def value(family, host=None, **labels):
-        found = [s.value for s in families[family].samples
-                 if (host is None or s.labels.get("host") == host) and all(s.labels.get(k) == v for k, v in labels.items())]
-        check(len(found) == 1, f"{name}: one sample of {family} {host} {labels}")
+    def value(family, labels):
+        found = [s.value for s in families["quelm_" + family].samples
+                 if all(s.labels.get(k) == v for k, v in labels.items())]
+        check(len(found) == 1, f"{name}: one sample of {family} {labels}")
         return found[0] if found else None
 
-    check(value("quelm_lines_read") == lines_read, f"{name}: lines read")
+    check(value("lines_read", {}) == lines_read, f"{name}: lines read")
     for host in doc["hosts"]:
         raw = text_bytes(host["host"])
-        lines = blocks[raw]
-        label = label_of(raw)
-        where = f"{name}: metrics of {host['host']!r}"
-        figures = {
-            "quelm_inbound_messages": b"inbound messages",
-            "quelm_outbound_messages": b"outbound messages",
-            "quelm_inbound_bytes": b"incoming total size",
-            "quelm_inbound_connects": b"inbound connects",
-            "quelm_non_active_connections": b"no-action messages",
-            "quelm_tls_connections": b"tls/ssl messages",
-            "quelm_viruses": b"viruses detected",
-            "quelm_syserrs": b"other SYSERR",
-            "quelm_daemon_restarts": b"daemon restarts",
-            "quelm_deferrals": b"outbound messages (deferred)",
-        }
-        for family, line in figures.items():
-            check(value(family, label) == int(value_of(lines, line)), f"{where}: {family}")
-        statuses = {"sent": b"sent", "deferred": b"deferred", "queued": b"queued", "unknown_user": b"unknown user",
-                    "host_unavailable": b"host not available", "service_unavailable": b"service not available",
-                    "other_error": b"other error"}
-        for status, text in statuses.items():
-            check(value("quelm_deliveries", label, status=status) ==
-                  int(value_of(lines, b"outbound messages (" + text + b")")), f"{where}: deliveries {status}")
-        check(value("quelm_deliveries", label, status="virus") == int(value_of(lines, b"viruses detected")),
-              f"{where}: deliveries virus")
-        check(value("quelm_rejects", label, kind="ruleset") == int(value_of(lines, b"ruleset based rejections")),
-              f"{where}: ruleset rejects")
-        check(value("quelm_rejects", label, kind="milter") == int(value_of(lines, b"milter based rejections")),
-              f"{where}: milter rejects")
-        check(value("quelm_lines_not_understood", label, kind="unknown") == int(value_of(lines, b"unknown messages")),
-              f"{where}: unknown lines")
-        check(value("quelm_lines_not_understood", label, kind="other") == int(value_of(lines, b"other messages")),
-              f"{where}: other lines")
-        check(ctime(value("quelm_first_log_entry_timestamp_seconds", label)) == value_of(lines, b"first log entry").encode(),
-              f"{where}: first entry")
-        check(ctime(value("quelm_last_log_entry_timestamp_seconds", label)) == value_of(lines, b"last log entry").encode(),
-              f"{where}: last entry")
-        check(value("quelm_inbound_recipients", label) == host["inbound"]["recipients"], f"{where}: recipients in")
-        check(value("quelm_outbound_recipients", label) == host["outbound"]["recipients"], f"{where}: recipients out")
+        lines, where = blocks[raw], f"{name}: metrics of {host['host']!r}"
+        host_label = {"host": raw.decode("utf-8", "label")}
+        for family, labels, line in METRICS:
+            check(value(family, {**host_label, **labels}) == int(value_of(lines, line.encode())),
+                  f"{where}: {family} {labels}")
+        for end in ("first", "last"):
+            check(ctime(value(f"{end}_log_entry_timestamp_seconds", host_label)) ==
+                  value_of(lines, f"{end} log entry".encode()).encode(), f"{where}: {end} entry")
+        for way in ("inbound", "outbound"):
+            check(value(f"{way}_recipients", host_label) == host[way]["recipients"], f"{where}: recipients {way}")
 
 
 def run_case(name, binary, log, schema, work):
@@ -253,9 +186,7 @@ def run_case(name, binary, log, schema, work):
     run = subprocess.run(args, capture_output=True, env=dict(os.environ, TZ="UTC"))
     check(run.returncode == 0, f"{name}: status {run.returncode}")
     read = lambda file: open(os.path.join(work, file), "rb").read()
-    raw = read("run.json")
-    raw.decode("utf-8")  # the document is UTF-8 whatever the log held
-    doc = json.loads(raw)
+    doc = json.loads(read("run.json").decode("utf-8"))  # the document is UTF-8 whatever the log held
     jsonschema.Draft202012Validator(schema, format_checker=jsonschema.FormatChecker()).validate(doc)
     check(doc["run"]["inputs"] == [log], f"{name}: inputs")
     check(set(doc["hosts"][0]["tables"]) == {"envelope_domains", "relay_domains", "envelope", "relay", "ruleset_rejects",
@@ -281,11 +212,9 @@ def main():
         generated = os.path.join(work, "generated.log")
         with open(generated, "wb") as out:
             subprocess.run([generator, "--shape=spam", "5", "3000", "4"], stdout=out, check=True)
-        logs = {
-            "sample": os.path.join(source, "examples/sample.log"),
-            "hostile": os.path.join(source, "tests/e2e/cases/hostile_markup/hostile.log"),
-            "generated": generated,
-        }
+        logs = {"sample": os.path.join(source, "examples/sample.log"),
+                "hostile": os.path.join(source, "tests/e2e/cases/hostile_markup/hostile.log"),
+                "generated": generated}
         for name, log in logs.items():
             run_case(name, binary, log, schema, os.path.join(work, name))
     for failure in failures:

@@ -1,6 +1,7 @@
 // The export file: complete files appear by rename with the permissions of
 // a plain create, devices and links are written through, and each failure
-// keeps its errno text and leaves nothing behind.
+// (missing folder, directory, full device) keeps its errno text and leaves
+// nothing behind; the JSON writer streams documents larger than its buffer.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,104 +28,74 @@ protected:
         dir_ = name;
     }
     void TearDown() override { fs::remove_all(dir_); }
-
-    std::size_t entries() const
-    {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
-    }
-
+    std::size_t entries() const { return std::distance(fs::directory_iterator(dir_), fs::directory_iterator()); }
     fs::path dir_;
 };
 
-TEST_F(ExportFile, AppearsWholeOnlyWhenCommitted)
+// An old file is replaced whole, only at the commit, with the umask's mode;
+// a file not committed leaves nothing.
+TEST_F(ExportFile, ReplacesWholeOnCommitWithTheUmask)
 {
-    const fs::path path = dir_ / "metrics.prom";
+    const fs::path path = dir_ / "run.json";
+    std::FILE* old = std::fopen(path.c_str(), "w");
+    ASSERT_NE(old, nullptr);
+    std::fputs("old and longer content", old);
+    std::fclose(old);
+    const mode_t mask = umask(027);
     {
         export_file out(path);
         ASSERT_TRUE(out);
         out.write("first ");
         out.write("second\n");
-        EXPECT_FALSE(fs::exists(path));  // still under its temporary name
-        EXPECT_EQ(entries(), 1u);
+        EXPECT_EQ(test_support::read_file(path), "old and longer content");  // still under its temporary name
+        EXPECT_EQ(entries(), 2u);
         ASSERT_TRUE(out.commit());
     }
+    umask(mask);
     EXPECT_EQ(test_support::read_file(path), "first second\n");
     EXPECT_EQ(entries(), 1u);
-}
-
-TEST_F(ExportFile, ReplacesAnOldFileAndTakesTheUmask)
-{
-    const fs::path path = dir_ / "run.json";
-    {
-        std::FILE* old = std::fopen(path.c_str(), "w");
-        ASSERT_NE(old, nullptr);
-        std::fputs("old and longer content", old);
-        std::fclose(old);
-    }
-    const mode_t mask = umask(027);
-    {
-        export_file out(path);
-        out.write("new");
-        EXPECT_TRUE(out.commit());
-    }
-    umask(mask);
-    EXPECT_EQ(test_support::read_file(path), "new");
     struct stat status {};
     ASSERT_EQ(stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0640u);
+    export_file(dir_ / "never.json").write("half a document");
+    EXPECT_EQ(entries(), 1u);
 }
 
-TEST_F(ExportFile, NotCommittedLeavesNothing)
+TEST_F(ExportFile, FailuresNameTheReasonAndLeaveNothing)
 {
-    {
-        export_file out(dir_ / "never.json");
-        out.write("half a document");
-    }
+    export_file missing(dir_ / "no" / "such.json");
+    EXPECT_FALSE(missing);
+    missing.write("lost");
+    EXPECT_FALSE(missing.commit());
+    EXPECT_EQ(missing.error(), "No such file or directory");
     EXPECT_EQ(entries(), 0u);
+
+    export_file directory(dir_);
+    EXPECT_FALSE(directory);
+    EXPECT_EQ(directory.error(), "Is a directory");
 }
 
-TEST_F(ExportFile, MissingFolderNamesTheReason)
+// Whatever is no regular file is written directly: a link's target, a device.
+TEST_F(ExportFile, LinksAndDevicesAreWrittenThrough)
 {
-    export_file out(dir_ / "no" / "such.json");
-    EXPECT_FALSE(out);
-    out.write("lost");
-    EXPECT_FALSE(out.commit());
-    EXPECT_EQ(out.error(), "No such file or directory");
-    EXPECT_EQ(entries(), 0u);
-}
-
-TEST_F(ExportFile, FullDeviceIsWrittenDirectlyAndFails)
-{
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
-    export_file out("/dev/full");
-    EXPECT_TRUE(out);
-    out.write("x");
-    EXPECT_FALSE(out);
-    EXPECT_EQ(out.error(), "No space left on device");
-    EXPECT_FALSE(out.commit());
-    EXPECT_TRUE(fs::is_character_file("/dev/full"));
-}
-
-TEST_F(ExportFile, SymbolicLinkIsWrittenThrough)
-{
-    const fs::path target = dir_ / "target.prom";
-    const fs::path link = dir_ / "link.prom";
-    fs::create_symlink(target, link);
+    fs::create_symlink(dir_ / "target.prom", dir_ / "link.prom");
     {
-        export_file out(link);
+        export_file out(dir_ / "link.prom");
         out.write("through");
         EXPECT_TRUE(out.commit());
     }
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(test_support::read_file(target), "through");
-}
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.prom"));
+    EXPECT_EQ(test_support::read_file(dir_ / "target.prom"), "through");
 
-TEST_F(ExportFile, DirectoryIsRefused)
-{
-    export_file out(dir_);
-    EXPECT_FALSE(out);
-    EXPECT_EQ(out.error(), "Is a directory");
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    export_file full("/dev/full");
+    EXPECT_TRUE(full);
+    full.write("x");
+    EXPECT_FALSE(full);
+    EXPECT_EQ(full.error(), "No space left on device");
+    EXPECT_FALSE(full.commit());
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
 // The writer hands on texts far larger than its buffer unchanged and puts
@@ -149,9 +120,8 @@ TEST_F(ExportFile, WriterStreamsLargeDocuments)
         w.end_array();
         w.key("numbers");
         w.begin_array();
-        w.number(2.0);
-        w.number(0.5);
-        w.number(-3.0);
+        for (double d : {2.0, 0.5, -3.0})
+            w.number(d);
         w.number(std::int64_t{-7});
         w.null();
         w.text(static_cast<const char*>(nullptr));
@@ -167,9 +137,8 @@ TEST_F(ExportFile, WriterStreamsLargeDocuments)
     EXPECT_EQ(back["a"][99999], 99999);
     EXPECT_EQ(back["long"], long_text);
     EXPECT_EQ(back["numbers"].dump(), "[2,0.5,-3,-7,null,null,{\"base64\":\"/w==\"}]");
-    EXPECT_NE(text.find("{\"a\":[\n0,\n1,\n"), std::string::npos);
-    EXPECT_NE(text.find("\n99999\n],\"long\""), std::string::npos);
-    EXPECT_NE(text.find("\"empty\":[],"), std::string::npos);
+    for (const char* part : {"{\"a\":[\n0,\n1,\n", "\n99999\n],\"long\"", "\"empty\":[],"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
     EXPECT_EQ(text.back(), '\n');
 }
 
