@@ -179,11 +179,11 @@ TEST(DashboardPage, HostAndFileNamesWithMarkupStayTextAndInsideTheirLink)
 {
     read_senders_log(2, "ev\"il<i>'&=`x");
     settings.PrintGenInfo = 1;
-    settings.OutputGenInfoFile = "g\"><b>.html";
+    settings.OutputGenInfoFile = "g\"><b>~.html";
     const std::string page = dashboard_page();
     settings = program_settings{};
     EXPECT_NE(page.find("<h2>ev&quot;il&lt;i&gt;&#39;&amp;=`x</h2>"), npos);
-    EXPECT_NE(page.find("href=\"g%22%3E%3Cb%3E.html#ev%22il%3Ci%3E%27%26%3D%60xgen\""), npos);
+    EXPECT_NE(page.find("href=\"g%22%3E%3Cb%3E~.html#ev%22il%3Ci%3E%27%26%3D%60xgen\""), npos);
     EXPECT_EQ(page.find("<i>"), npos);
     EXPECT_EQ(page.find("<b>"), npos);
 }
