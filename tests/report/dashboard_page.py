@@ -10,10 +10,7 @@ VOID = {"meta", "link", "br", "img", "input", "hr", "source", "wbr", "area", "ba
 
 class Node:
     def __init__(self, tag, attrs, parent):
-        self.tag = tag
-        self.attrs = dict(attrs)
-        self.parent = parent
-        self.children = []
+        self.tag, self.attrs, self.parent, self.children = tag, dict(attrs), parent, []
 
     def text(self):
         return "".join(c if isinstance(c, str) else c.text() for c in self.children)
@@ -25,10 +22,8 @@ class Node:
                 yield child
                 yield from child.elements()
 
-    def find_all(self, tag=None, **attrs):
-        return [e for e in self.elements()
-                if (tag is None or e.tag == tag)
-                and all(e.attrs.get(k.replace("_", "-")) == v for k, v in attrs.items())]
+    def find_all(self, tag):
+        return [e for e in self.elements() if e.tag == tag]
 
     def classes(self):
         return (self.attrs.get("class") or "").split()
@@ -37,8 +32,7 @@ class Node:
 class _TreeBuilder(html.parser.HTMLParser):
     def __init__(self):
         super().__init__(convert_charrefs=True)
-        self.root = Node("#document", {}, None)
-        self.current = self.root
+        self.root = self.current = Node("#document", {}, None)
 
     def handle_starttag(self, tag, attrs):
         node = Node(tag, attrs, self.current)
@@ -73,27 +67,19 @@ def number(text):
 
 
 class HostView:
-    """What the page shows for one host."""
+    """What the page shows for one host: name, cards {key: (value, note)}, top tables {key: rows of
+    cells without the row number}, charts {key: figure}."""
 
     def __init__(self, section):
-        self.section = section
         self.name = section.find_all("h2")[0].text()
         self.cards = {}
-        for card in section.find_all("div"):
-            key = card.attrs.get("data-figure")
-            if key:
-                parts = {p.classes()[0]: p.text() for p in card.find_all("p")}
-                self.cards[key] = (number(parts["value"]), parts["note"])
+        for card in (d for d in section.find_all("div") if d.attrs.get("data-figure")):
+            parts = {p.classes()[0]: p.text() for p in card.find_all("p")}
+            self.cards[card.attrs["data-figure"]] = (number(parts["value"]), parts["note"])
         self.tables = {}
-        for table in section.find_all("table"):
-            key = table.attrs.get("data-table")
-            if key:
-                rows = []
-                for row in table.find_all("tbody")[0].find_all("tr"):
-                    cells = [c.text() for c in row.find_all("td")]
-                    if len(cells) > 1:
-                        rows.append(cells[1:])  # without the row number
-                self.tables[key] = rows
+        for table in (t for t in section.find_all("table") if t.attrs.get("data-table")):
+            rows = ([c.text() for c in row.find_all("td")] for row in table.find_all("tbody")[0].find_all("tr"))
+            self.tables[table.attrs["data-table"]] = [cells[1:] for cells in rows if len(cells) > 1]
         self.charts = {f.attrs.get("data-chart"): f for f in section.find_all("figure")}
 
 
