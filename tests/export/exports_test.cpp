@@ -55,8 +55,9 @@ TEST(Exports, DocumentAndMetricsOfASmallLog)
     for (build_step_function step : steps) {
         ASSERT_EQ(step(), 0);
         facts.built_steps.push_back(step);
-        if (step == build_general_information)
+        if (step == build_general_information) {
             EXPECT_TRUE(document()["hosts"][0]["tables"].empty());
+        }
     }
     const nlohmann::json doc = document();
     fs::remove_all(name);

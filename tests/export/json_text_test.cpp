@@ -88,8 +88,9 @@ TEST(JsonText, ValuesReadBackToTheirBytes)
             ASSERT_FALSE(is_valid_utf8(text));
             ASSERT_EQ(back.at("base64").get<std::string>(), base64_encoded(text));
         }
-        if (is_plain_json_text(text))
+        if (is_plain_json_text(text)) {
             ASSERT_EQ(out, "\"" + text + "\"");
+        }
     }
 }
 
